@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace trx {
+
+enum class StartMode { Program, Automation };
+
+// How the running program was started, and what it needs of its process.
+struct ProcessInfo {
+    StartMode mode = StartMode::Program;
+    // The arguments after the program's name joined with single blanks; the
+    // automation switch is not part of it.
+    std::u16string argumentText;
+    // The folder that holds the running executable, without a trailing "/".
+    std::u16string programDirectory;
+};
+
+// The automation system starts a server with -Embedding (or /Embedding, in
+// any case) as the first argument.
+ProcessInfo ReadProcessInfo(int argc, const char* const* argv);
+
+// The folder of the running executable (resolved, not the current folder).
+std::u16string ProgramDirectory();
+
+}  // namespace trx
