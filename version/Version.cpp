@@ -1,0 +1,112 @@
+#include "version/Version.h"
+
+#include <exception>
+
+#include "common/AutomationDate.h"
+#include "common/AutomationError.h"
+#include "common/Number.h"
+#include "common/Profile.h"
+#include "common/Text.h"
+
+namespace trx {
+
+namespace {
+
+constexpr std::u16string_view kSection = u"Common";
+constexpr std::u16string_view kKeyVersion = u"Version";
+constexpr std::u16string_view kKeyRequiredDBVersion = u"RequiredDBVersion";
+constexpr std::u16string_view kKeyBuild = u"Build";
+
+// The last day whose midnight is a valid automation date (31.12.9999).
+constexpr double kLastMidnight = 2958465.0;
+
+// A failed write and a write that throws (for instance in the text
+// conversion) both count as not saved.
+bool TryWrite(const std::u16string& path, std::u16string_view key, std::u16string_view value) {
+    try {
+        return WriteINIValue(path, kSection, key, value);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+std::u16string VersionIniPath(std::u16string_view programDirectory) {
+    std::u16string path(programDirectory);
+    path += u'/';
+    path += kVersionIniName;
+    return path;
+}
+
+std::u16string Decimal(std::int32_t value) {
+    const std::string text = std::to_string(value);
+    return std::u16string(text.begin(), text.end());
+}
+
+std::u16string LoadFailureText(std::u16string_view iniPath, const AutomationError& error) {
+    return u"'" + std::u16string(iniPath) + u"' konnte nicht gelesen werden: " +
+           error.Description() + u" (Fehler " + Decimal(error.Number()) + u").";
+}
+
+Version::Version(std::u16string iniPath, const Clock& clock) : iniPath_(std::move(iniPath)) {
+    Load(clock);
+}
+
+void Version::Load(const Clock& clock) {
+    version_ = ReadINIValue(iniPath_, kSection, kKeyVersion, u"");
+    requiredDBVersion_ = ReadINIValue(iniPath_, kSection, kKeyRequiredDBVersion, u"");
+    const std::u16string build = ReadINIValue(iniPath_, kSection, kKeyBuild, u"");
+
+    // Everything after the first point belongs to the index; without a point
+    // the index is 1. ToInt32 throws the overflow error, ending the creation.
+    const std::size_t point = build.find(u'.');
+    if (point != std::u16string::npos) {
+        build_ = ToInt32(ReadNumber(std::u16string_view(build).substr(0, point)));
+        buildIndex_ = ToInt32(ReadNumber(std::u16string_view(build).substr(point + 1)));
+    } else {
+        build_ = ToInt32(ReadNumber(build));
+        buildIndex_ = 1;
+    }
+
+    // An empty record starts a build for today.
+    if (TrimBlanks(version_).empty() && build_ == 0) {
+        buildDate_ = clock.Today();
+        BuildFromDate();
+    } else {
+        DateFromBuild();
+    }
+}
+
+void Version::PutBuild(std::int32_t vData) {
+    build_ = vData;
+    DateFromBuild();
+}
+
+void Version::PutBuildDate(double vData) {
+    buildDate_ = vData;
+    BuildFromDate();
+}
+
+void Version::BuildFromDate() {
+    try {
+        build_ = ToInt32(buildDate_ - kBuildBaseDate);
+    } catch (const AutomationError&) {
+    }
+}
+
+void Version::DateFromBuild() {
+    const double date = kBuildBaseDate + static_cast<double>(build_);
+    if (date >= kMinAutomationDate && date <= kLastMidnight) {
+        buildDate_ = date;
+    }
+}
+
+bool Version::Save() {
+    const bool versionWritten = TryWrite(iniPath_, kKeyVersion, version_);
+    const bool buildWritten =
+        TryWrite(iniPath_, kKeyBuild, Decimal(build_) + u"." + Decimal(buildIndex_));
+    return versionWritten && buildWritten;
+}
+
+}  // namespace trx

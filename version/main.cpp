@@ -1,0 +1,66 @@
+// vxTRXVer: shows the suite's version record from vxTRX.ini beside the
+// program, or with /CREATE opens the dialog on which a new record is saved.
+#include <QApplication>
+
+#include <cstdlib>
+#include <memory>
+
+#include "platform/Process.h"
+#include "platform/SystemClock.h"
+#include "platform/qt/CreateVersionDialog.h"
+#include "platform/qt/DesktopMessageBox.h"
+#include "platform/qt/QtLocale.h"
+#include "version/basVersion.h"
+#include "version/frmCreateVersion.h"
+
+namespace {
+
+// A dialog needs a display, or a Qt platform chosen on purpose (offscreen).
+bool DialogPossible() {
+    if (trx::DesktopMessageBox::DisplayReachable()) {
+        return true;
+    }
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    return platform != nullptr && *platform != '\0';
+}
+
+class DialogOpener : public trx::CreateVersionFormOpener {
+  public:
+    DialogOpener(int& argc, char** argv, const trx::Clock& clock, const trx::Locale& locale,
+                 trx::MessageBox& messageBox)
+        : argc_(argc), argv_(argv), clock_(clock), locale_(locale), messageBox_(messageBox) {}
+
+    bool OpenModal(const std::u16string& iniPath) override {
+        if (!DialogPossible()) {
+            messageBox_.Show(u"Der Dialog \"Create Version\" braucht eine grafische Anzeige.",
+                             trx::MessageIcon::Warning, u"Fehler");
+            return false;
+        }
+        std::unique_ptr<QApplication> application;
+        if (QCoreApplication::instance() == nullptr) {
+            application = std::make_unique<QApplication>(argc_, argv_);
+        }
+        trx::CreateVersionDialog dialog;
+        trx::frmCreateVersion form(dialog, iniPath, clock_, locale_, messageBox_);
+        dialog.Attach(form);
+        return form.Show();
+    }
+
+  private:
+    int& argc_;
+    char** argv_;
+    const trx::Clock& clock_;
+    const trx::Locale& locale_;
+    trx::MessageBox& messageBox_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);
+    const trx::SystemClock clock;
+    const trx::QtLocale locale(clock);
+    trx::DesktopMessageBox messageBox("vxTRXVer");
+    DialogOpener opener(argc, argv, clock, locale, messageBox);
+    return trx::Main(process, clock, locale, messageBox, opener);
+}

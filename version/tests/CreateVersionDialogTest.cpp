@@ -1,0 +1,214 @@
+#include "platform/qt/CreateVersionDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "common/Text.h"
+#include "platform/qt/QtText.h"
+#include "tests/support/TempDir.h"
+#include "version/frmCreateVersion.h"
+#include "version/tests/Fakes.h"
+
+namespace trx::test {
+namespace {
+
+const std::string kRecord = "[Common]\nVersion=4.1\nRequiredDBVersion=4010\nBuild=7743.2\n";
+
+class DialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        WriteFile(dir_ / "vxTRX.ini", kRecord);
+        dialog_.Attach(form_);
+        ASSERT_TRUE(form_.Form_Load());
+        dialog_.show();
+        dialog_.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog_));
+    }
+
+    template <typename T>
+    T* Control(const char* name) {
+        T* control = dialog_.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    QLineEdit* Box(const char* name) { return Control<QLineEdit>(name); }
+    std::string TextOf(const char* name) { return Box(name)->text().toStdString(); }
+    std::string Ini() const { return ReadFile(dir_ / "vxTRX.ini"); }
+
+    // Types into a box over its whole text, as after a triple click.
+    void TypeOver(const char* name, const char* text) {
+        QLineEdit* box = Box(name);
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, QString::fromUtf8(text));
+    }
+
+    TempDir dir_;
+    FixedClock clock_{kDec12th2019};
+    FakeLocale locale_{FakeLocale::Language::German};
+    RecordingMessageBox box_;
+    CreateVersionDialog dialog_;
+    frmCreateVersion form_{dialog_, FromUtf8((dir_ / "vxTRX.ini").string()), clock_, locale_, box_};
+};
+
+TEST_F(DialogTest, HasAFixedClientAreaAndNoMinimizeOrMaximizeBox) {
+    EXPECT_EQ(dialog_.windowTitle(), QStringLiteral("Create Version"));
+    EXPECT_EQ(dialog_.size(), QSize(312, 171));
+    EXPECT_EQ(dialog_.minimumSize(), QSize(312, 171));
+    EXPECT_EQ(dialog_.maximumSize(), QSize(312, 171));
+    const Qt::WindowFlags flags = dialog_.windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowContextHelpButtonHint);
+    EXPECT_EQ(dialog_.parentWidget(), nullptr);
+}
+
+TEST_F(DialogTest, PlacesEveryControlAsLaidOut) {
+    struct Case {
+        const char* name;
+        const char* caption;  // null for text boxes
+        QRect geometry;
+    };
+    const Case cases[] = {
+        {"Label1", "Version:", {8, 16, 73, 17}},     {"txtVersion", nullptr, {88, 12, 81, 23}},
+        {"Label2", "Build:", {8, 52, 73, 17}},       {"txtBuild", nullptr, {88, 48, 57, 23}},
+        {"Label3", "Index:", {8, 76, 73, 17}},       {"txtBuildIndex", nullptr, {88, 72, 25, 23}},
+        {"Label4", "Build Date:", {8, 108, 73, 17}}, {"txtBuildDate", nullptr, {88, 104, 65, 23}},
+        {"btnNew", "Create New", {208, 16, 89, 29}}, {"btnSave", "Save", {208, 56, 89, 29}},
+    };
+    for (const Case& c : cases) {
+        QWidget* control = Control<QWidget>(c.name);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->geometry(), c.geometry) << c.name;
+        EXPECT_TRUE(control->isVisible() && control->isEnabled()) << c.name;
+        if (auto* label = qobject_cast<QLabel*>(control)) {
+            EXPECT_EQ(label->text().toStdString(), c.caption);
+            EXPECT_EQ(label->focusPolicy(), Qt::NoFocus) << c.name;
+        } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+            EXPECT_EQ(button->text().toStdString(), c.caption);
+            EXPECT_FALSE(button->isDefault()) << c.name;
+            EXPECT_FALSE(button->autoDefault()) << c.name;
+        } else {
+            auto* box = qobject_cast<QLineEdit*>(control);
+            ASSERT_NE(box, nullptr) << c.name;
+            EXPECT_FALSE(box->isReadOnly()) << c.name;
+            EXPECT_EQ(box->maxLength(), std::numeric_limits<int>::max()) << c.name;
+        }
+    }
+}
+
+TEST_F(DialogTest, TabVisitsTheControlsInTheirOrderStartingInTheVersion) {
+    const char* const order[] = {"txtVersion", "txtBuild", "txtBuildIndex", "txtBuildDate",
+                                 "btnNew",     "btnSave",  "txtVersion"};
+    EXPECT_EQ(QApplication::focusWidget(), Box("txtVersion"));
+    for (const char* name : order) {
+        EXPECT_EQ(QApplication::focusWidget(), Control<QWidget>(name)) << name;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+}
+
+TEST_F(DialogTest, EnterAndEscapeDoNothing) {
+    for (const char* name : {"txtVersion", "txtBuildDate", "btnNew", "btnSave"}) {
+        QWidget* control = Control<QWidget>(name);
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key_Return);
+        QTest::keyClick(control, Qt::Key_Enter);
+        QTest::keyClick(control, Qt::Key_Escape);
+        EXPECT_TRUE(dialog_.isVisible()) << name;
+    }
+    EXPECT_EQ(Ini(), kRecord);
+    EXPECT_EQ(TextOf("txtBuild"), "7743");  // "Create New" was not pressed either
+    ASSERT_NE(form_.Record(), nullptr);
+}
+
+TEST_F(DialogTest, TypingIntoTheFieldsGoesIntoTheRecord) {
+    EXPECT_EQ(TextOf("txtVersion"), "4.1");
+    EXPECT_EQ(TextOf("txtBuildDate"), "12.12.2019");
+
+    TypeOver("txtBuild", "7000");
+    EXPECT_EQ(TextOf("txtBuild"), "7000");
+    EXPECT_EQ(TextOf("txtBuildDate"), "29.11.2017");
+
+    TypeOver("txtBuildIndex", "12x");
+    EXPECT_EQ(TextOf("txtBuildIndex"), "12x");
+    EXPECT_EQ(form_.Record()->GetBuildIndex(), 12);
+
+    TypeOver("txtBuildDate", "1.2.2019");
+    EXPECT_EQ(TextOf("txtBuild"), "7429");
+
+    TypeOver("txtVersion", "4.2");
+    EXPECT_EQ(form_.Record()->GetVersion(), u"4.2");
+}
+
+TEST_F(DialogTest, SaveWritesTheFileAndCloses) {
+    TypeOver("txtVersion", "4.2");
+    TypeOver("txtBuildIndex", "3");
+    QTest::mouseClick(Control<QPushButton>("btnSave"), Qt::LeftButton);
+    EXPECT_FALSE(dialog_.isVisible());
+    EXPECT_EQ(form_.Record(), nullptr);
+    EXPECT_EQ(Ini(), "[Common]\nVersion=4.2\nRequiredDBVersion=4010\nBuild=7743.3\n");
+}
+
+TEST_F(DialogTest, CreateNewTakesToday) {
+    clock_.Set(kDec12th2019 + 10);
+    QTest::mouseClick(Control<QPushButton>("btnNew"), Qt::LeftButton);
+    EXPECT_EQ(TextOf("txtBuild"), "7753");
+    EXPECT_EQ(TextOf("txtBuildDate"), "22.12.2019");
+}
+
+TEST_F(DialogTest, TheCloseBoxClosesWithoutSaving) {
+    TypeOver("txtVersion", "4.2");
+    dialog_.close();
+    EXPECT_FALSE(dialog_.isVisible());
+    EXPECT_EQ(form_.Record(), nullptr);
+    EXPECT_EQ(Ini(), kRecord);
+}
+
+TEST_F(DialogTest, SavesAPictureOfTheDialog) {
+    const QPixmap picture = dialog_.grab();
+    EXPECT_EQ(picture.size() / picture.devicePixelRatio(), QSize(312, 171));
+    const QString docs = QStringLiteral(TRX_SOURCE_DIR "/docs");
+    QDir().mkpath(docs);
+    EXPECT_TRUE(picture.save(docs + QStringLiteral("/create-version.png"), "PNG"));
+}
+
+TEST(DialogModalTest, ShowRunsModallyUntilSaved) {
+    TempDir dir;
+    WriteFile(dir / "vxTRX.ini", kRecord);
+    const FixedClock clock(kDec12th2019);
+    const FakeLocale locale(FakeLocale::Language::German);
+    RecordingMessageBox box;
+    CreateVersionDialog dialog;
+    frmCreateVersion form(dialog, FromUtf8((dir / "vxTRX.ini").string()), clock, locale, box);
+    dialog.Attach(form);
+
+    QTimer::singleShot(0, &dialog, [&] {
+        EXPECT_TRUE(dialog.isModal());
+        dialog.findChild<QLineEdit*>(QStringLiteral("txtBuildIndex"))->setText(QStringLiteral("4"));
+        dialog.findChild<QPushButton*>(QStringLiteral("btnSave"))->click();
+    });
+    // Should the click go wrong, the dialog still ends instead of hanging the test.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &dialog, [&] {
+        ADD_FAILURE() << "the dialog did not close";
+        dialog.close();
+    });
+    deadline.start(30000);
+
+    EXPECT_TRUE(form.Show());
+    EXPECT_EQ(ReadFile(dir / "vxTRX.ini"),
+              "[Common]\nVersion=4.1\nRequiredDBVersion=4010\nBuild=7743.4\n");
+}
+
+}  // namespace
+}  // namespace trx::test
