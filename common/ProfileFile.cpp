@@ -1,0 +1,210 @@
+#include "common/ProfileFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <random>
+
+namespace trx::profile {
+
+namespace {
+
+// More links than this in a row count as a loop, as the kernel counts them.
+constexpr int kMaxLinks = 40;
+constexpr std::size_t kCopyChunk = 64 * 1024;
+
+// Opens without blocking, so that a FIFO under the name cannot hang the caller.
+int OpenForReading(const std::string& path) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& path) {
+    const auto parent = path.parent_path();
+    return parent.empty() ? std::filesystem::path(".") : parent;
+}
+
+// A name beside the target that no one else uses; O_EXCL makes sure of it.
+int CreateTemporary(const std::filesystem::path& target, std::string& name) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const auto suffix = std::to_string(random()) + std::to_string(random());
+        name = (FolderOf(target) / ("." + target.filename().string() + ".tmp" + suffix)).string();
+        // 0666 lets the umask decide for a new file; a replaced one gets its old mode below.
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+void SyncFolder(const std::filesystem::path& target) {
+    const int fd = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        // The rename is done; a folder that cannot be synced does not undo it.
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+InputFile::InputFile(const std::string& path) {
+    const int fd = OpenForReading(path);
+    if (fd < 0) {
+        missing_ = errno == ENOENT;
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
+    size_ = static_cast<std::uint64_t>(st.st_size);
+    mode_ = static_cast<std::uint32_t>(st.st_mode & 07777);
+    owner_ = st.st_uid;
+    group_ = st.st_gid;
+}
+
+InputFile::~InputFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool InputFile::Read(char* buffer, std::size_t capacity, std::size_t& got) {
+    got = 0;
+    if (fd_ < 0) {
+        return false;
+    }
+    ssize_t n = 0;
+    do {
+        n = ::read(fd_, buffer, capacity);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        return false;
+    }
+    got = static_cast<std::size_t>(n);
+    return true;
+}
+
+bool InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity,
+                       std::size_t& got) const {
+    got = 0;
+    if (fd_ < 0) {
+        return false;
+    }
+    ssize_t n = 0;
+    do {
+        n = ::pread(fd_, buffer, capacity, static_cast<off_t>(offset));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        return false;
+    }
+    got = static_cast<std::size_t>(n);
+    return true;
+}
+
+bool OutputFile::Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool OutputFile::CopyRange(const InputFile& in, std::uint64_t begin, std::uint64_t end) {
+    std::string buffer(kCopyChunk, '\0');
+    std::uint64_t at = begin;
+    while (at < end) {
+        const std::uint64_t want = std::min<std::uint64_t>(end - at, buffer.size());
+        std::size_t got = 0;
+        if (!in.ReadAt(at, buffer.data(), static_cast<std::size_t>(want), got)) {
+            return false;
+        }
+        if (got == 0) {
+            // The file ended: fine when copying to its end, a change of the
+            // file under our feet otherwise.
+            return end == kToEnd;
+        }
+        if (!Write(std::string_view(buffer.data(), got))) {
+            return false;
+        }
+        at += got;
+    }
+    return true;
+}
+
+bool ReplaceFile(const std::string& path, const InputFile& old,
+                 const std::function<bool(OutputFile&)>& fill) {
+    const std::filesystem::path target(path);
+    std::string temporary;
+    const int fd = CreateTemporary(target, temporary);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = true;
+    if (old.IsOpen()) {
+        // Only root may hand a file to another owner; for everyone else the
+        // file already is theirs or cannot be, so a refusal is no failure.
+        if (old.Owner() != ::geteuid() || old.Group() != ::getegid()) {
+            (void)::fchown(fd, old.Owner(), old.Group());
+        }
+        ok = ::fchmod(fd, static_cast<mode_t>(old.Mode())) == 0;
+    }
+    OutputFile out(fd);
+    ok = ok && fill(out);
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    SyncFolder(target);
+    return true;
+}
+
+std::string FollowLinks(const std::string& path) {
+    std::filesystem::path current(path);
+    for (int hop = 0; hop <= kMaxLinks; ++hop) {
+        std::error_code ec;
+        const auto status = std::filesystem::symlink_status(current, ec);
+        if (ec || !std::filesystem::is_symlink(status)) {
+            // Missing or not a link: this is the file to write.
+            return current.string();
+        }
+        const auto next = std::filesystem::read_symlink(current, ec);
+        if (ec) {
+            return {};
+        }
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return {};
+}
+
+bool CanOpenForReading(const std::string& path) {
+    const int fd = OpenForReading(path);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st {};
+    const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    return ::close(fd) == 0 && ok;
+}
+
+}  // namespace trx::profile
