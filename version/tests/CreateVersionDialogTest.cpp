@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Text.h"
+#include "platform/qt/QtLocale.h"
 #include "platform/qt/QtText.h"
 #include "tests/support/TempDir.h"
 #include "version/frmCreateVersion.h"
@@ -179,6 +180,40 @@ TEST_F(DialogTest, SavesAPictureOfTheDialog) {
     const QString docs = QStringLiteral(TRX_SOURCE_DIR "/docs");
     QDir().mkpath(docs);
     EXPECT_TRUE(picture.save(docs + QStringLiteral("/create-version.png"), "PNG"));
+}
+
+// With the platform's own locale the redisplays come to rest on its short
+// format, and a date counts as soon as it is one, while it is being typed.
+TEST(DialogLocaleTest, ShowsAndReadsDatesInTheLocalesShortFormat) {
+    struct Case {
+        QLocale locale;
+        const char* shown;
+        const char* typed;
+        const char* shownAfterTyping;
+    };
+    const Case cases[] = {
+        {QLocale(QLocale::German, QLocale::Germany), "12.12.2019", "1.2", "01.02.2019"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "12/12/2019", "2/1", "2/1/2019"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        WriteFile(dir / "vxTRX.ini", kRecord);
+        const FixedClock clock(kDec12th2019);
+        const QtLocale locale(c.locale, clock);
+        RecordingMessageBox box;
+        CreateVersionDialog dialog;
+        frmCreateVersion form(dialog, FromUtf8((dir / "vxTRX.ini").string()), clock, locale, box);
+        dialog.Attach(form);
+        ASSERT_TRUE(form.Form_Load());
+        auto* date = dialog.findChild<QLineEdit*>(QStringLiteral("txtBuildDate"));
+        auto* build = dialog.findChild<QLineEdit*>(QStringLiteral("txtBuild"));
+        EXPECT_EQ(date->text().toStdString(), c.shown);
+
+        date->selectAll();
+        QTest::keyClicks(date, QString::fromLatin1(c.typed));
+        EXPECT_EQ(date->text().toStdString(), c.shownAfterTyping) << c.typed;
+        EXPECT_EQ(build->text().toStdString(), "7429") << c.typed;
+    }
 }
 
 TEST(DialogModalTest, ShowRunsModallyUntilSaved) {
