@@ -1,0 +1,7 @@
+#include "combolist/VXRSDesc.h"
+
+namespace trx {
+
+VXRSDesc::VXRSDesc() = default;
+
+}  // namespace trx

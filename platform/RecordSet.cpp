@@ -1,0 +1,186 @@
+#include "platform/RecordSet.h"
+
+#include <stdexcept>
+
+namespace trx {
+
+const RecordSet::Column& RecordSet::At(std::size_t record, std::size_t column) const {
+    const Column& c = columns_.at(column);
+    if (record >= records_) {
+        throw std::out_of_range("record set: no such record");
+    }
+    return c;
+}
+
+bool RecordSet::IsNull(std::size_t record, std::size_t column) const {
+    return At(record, column).nulls[record] != 0;
+}
+
+std::u16string_view RecordSet::TextView(std::size_t record, std::size_t column) const {
+    const Column& c = At(record, column);
+    if (c.field.type != FieldType::Text && c.field.type != FieldType::Decimal) {
+        throw std::logic_error("record set: not a text field");
+    }
+    const std::size_t begin = record == 0 ? 0 : c.ends[record - 1];
+    return std::u16string_view(c.chars).substr(begin, c.ends[record] - begin);
+}
+
+FieldValue RecordSet::Value(std::size_t record, std::size_t column) const {
+    const Column& c = At(record, column);
+    if (c.nulls[record] != 0) {
+        return Null{};
+    }
+    switch (c.field.type) {
+        case FieldType::Text:
+        case FieldType::Decimal:
+            return std::u16string(TextView(record, column));
+        case FieldType::Integer:
+            return c.integers[record];
+        case FieldType::Boolean:
+            return c.integers[record] != 0;
+        case FieldType::Double:
+            return c.doubles[record];
+        case FieldType::Date:
+            return c.dates[record];
+        case FieldType::Binary: {
+            const std::size_t begin = record == 0 ? 0 : c.ends[record - 1];
+            const auto first = c.bytes.begin() + static_cast<std::ptrdiff_t>(begin);
+            return std::vector<std::uint8_t>(
+                first, c.bytes.begin() + static_cast<std::ptrdiff_t>(c.ends[record]));
+        }
+    }
+    return Null{};
+}
+
+std::size_t RecordSetBuilder::AddField(std::u16string name, FieldType type) {
+    RecordSet::Column column;
+    column.field = Field{std::move(name), type};
+    set_.columns_.push_back(std::move(column));
+    return set_.columns_.size() - 1;
+}
+
+void RecordSetBuilder::Reserve(std::size_t records) {
+    for (auto& c : set_.columns_) {
+        c.nulls.reserve(records);
+        switch (c.field.type) {
+            case FieldType::Integer:
+            case FieldType::Boolean:
+                c.integers.reserve(records);
+                break;
+            case FieldType::Double:
+                c.doubles.reserve(records);
+                break;
+            case FieldType::Date:
+                c.dates.reserve(records);
+                break;
+            default:
+                c.ends.reserve(records);
+                break;
+        }
+    }
+}
+
+RecordSet::Column& RecordSetBuilder::Expect(std::size_t column, FieldType a, FieldType b) {
+    RecordSet::Column& c = set_.columns_.at(column);
+    if (c.field.type != a && c.field.type != b) {
+        throw std::logic_error("record set builder: value does not fit the field's type");
+    }
+    return c;
+}
+
+void RecordSetBuilder::AppendNull(std::size_t column) {
+    RecordSet::Column& c = set_.columns_.at(column);
+    c.nulls.push_back(1);
+    switch (c.field.type) {
+        case FieldType::Integer:
+        case FieldType::Boolean:
+            c.integers.push_back(0);
+            break;
+        case FieldType::Double:
+            c.doubles.push_back(0);
+            break;
+        case FieldType::Date:
+            c.dates.push_back(DateTime{});
+            break;
+        case FieldType::Text:
+        case FieldType::Decimal:
+            c.ends.push_back(c.chars.size());
+            break;
+        case FieldType::Binary:
+            c.ends.push_back(c.bytes.size());
+            break;
+    }
+}
+
+void RecordSetBuilder::AppendText(std::size_t column, std::u16string_view text) {
+    RecordSet::Column& c = Expect(column, FieldType::Text, FieldType::Decimal);
+    c.nulls.push_back(0);
+    c.chars.append(text);
+    c.ends.push_back(c.chars.size());
+}
+
+void RecordSetBuilder::ExtendText(std::size_t column, std::u16string_view more) {
+    RecordSet::Column& c = Expect(column, FieldType::Text, FieldType::Decimal);
+    if (c.ends.empty()) {
+        throw std::logic_error("record set builder: no text to extend");
+    }
+    c.chars.append(more);
+    c.ends.back() = c.chars.size();
+}
+
+void RecordSetBuilder::AppendInteger(std::size_t column, std::int64_t value) {
+    RecordSet::Column& c = Expect(column, FieldType::Integer, FieldType::Integer);
+    c.nulls.push_back(0);
+    c.integers.push_back(value);
+}
+
+void RecordSetBuilder::AppendBoolean(std::size_t column, bool value) {
+    RecordSet::Column& c = Expect(column, FieldType::Boolean, FieldType::Boolean);
+    c.nulls.push_back(0);
+    c.integers.push_back(value ? 1 : 0);
+}
+
+void RecordSetBuilder::AppendDouble(std::size_t column, double value) {
+    RecordSet::Column& c = Expect(column, FieldType::Double, FieldType::Double);
+    c.nulls.push_back(0);
+    c.doubles.push_back(value);
+}
+
+void RecordSetBuilder::AppendDate(std::size_t column, const DateTime& value) {
+    RecordSet::Column& c = Expect(column, FieldType::Date, FieldType::Date);
+    c.nulls.push_back(0);
+    c.dates.push_back(value);
+}
+
+void RecordSetBuilder::AppendBinary(std::size_t column, const std::uint8_t* data,
+                                    std::size_t size) {
+    RecordSet::Column& c = Expect(column, FieldType::Binary, FieldType::Binary);
+    c.nulls.push_back(0);
+    c.bytes.insert(c.bytes.end(), data, data + size);
+    c.ends.push_back(c.bytes.size());
+}
+
+void RecordSetBuilder::ExtendBinary(std::size_t column, const std::uint8_t* data,
+                                    std::size_t size) {
+    RecordSet::Column& c = Expect(column, FieldType::Binary, FieldType::Binary);
+    if (c.ends.empty()) {
+        throw std::logic_error("record set builder: no value to extend");
+    }
+    c.bytes.insert(c.bytes.end(), data, data + size);
+    c.ends.back() = c.bytes.size();
+}
+
+std::shared_ptr<const RecordSet> RecordSetBuilder::Build() {
+    const std::size_t records = set_.columns_.empty() ? 0 : set_.columns_.front().Count();
+    for (const auto& c : set_.columns_) {
+        if (c.Count() != records) {
+            throw std::logic_error("record set builder: columns of different lengths");
+        }
+    }
+    set_.records_ = records;
+    auto built = std::make_shared<const RecordSet>(std::move(set_));
+    set_ = RecordSet{};
+    return built;
+}
+
+}  // namespace trx

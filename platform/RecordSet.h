@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace trx {
+
+enum class FieldType { Text, Integer, Double, Decimal, Boolean, Date, Binary };
+
+// A date, a time of day or both, as the database gave it. A pure time of day
+// carries the automation zero date 30.12.1899.
+struct DateTime {
+    std::int16_t year = 0;
+    std::uint16_t month = 0;
+    std::uint16_t day = 0;
+    std::uint16_t hour = 0;
+    std::uint16_t minute = 0;
+    std::uint16_t second = 0;
+    std::uint32_t nanosecond = 0;
+    friend bool operator==(const DateTime&, const DateTime&) = default;
+};
+
+struct Null {
+    friend bool operator==(Null, Null) = default;
+};
+
+// One value of a record set. Text and Decimal both arrive as text (a decimal
+// as its exact digits); the field's type tells them apart.
+using FieldValue = std::variant<Null, std::u16string, std::int64_t, double, bool, DateTime,
+                                std::vector<std::uint8_t>>;
+
+struct Field {
+    std::u16string name;
+    FieldType type = FieldType::Text;
+};
+
+// A detached, read-only result: every row held in memory, in the order the
+// database returned them. Once built it never changes and never touches the
+// database, so holders share it as shared_ptr<const RecordSet>.
+class RecordSet {
+  public:
+    std::size_t FieldCount() const { return columns_.size(); }
+    const Field& FieldAt(std::size_t column) const { return columns_.at(column).field; }
+    std::size_t RecordCount() const { return records_; }
+
+    bool IsNull(std::size_t record, std::size_t column) const;
+    FieldValue Value(std::size_t record, std::size_t column) const;
+    // Cheap access for text and decimal fields; empty for NULL.
+    std::u16string_view TextView(std::size_t record, std::size_t column) const;
+
+  private:
+    friend class RecordSetBuilder;
+
+    // Columns are stored whole: variable-length values share one buffer per
+    // column, so a load costs no allocation per value.
+    struct Column {
+        Field field;
+        std::vector<std::uint8_t> nulls;
+        std::vector<std::int64_t> integers;  // Integer, Boolean
+        std::vector<double> doubles;
+        std::vector<DateTime> dates;
+        std::u16string chars;             // Text, Decimal
+        std::vector<std::uint8_t> bytes;  // Binary
+        std::vector<std::size_t> ends;    // Text, Decimal, Binary: end offset of each value
+        std::size_t Count() const { return nulls.size(); }
+    };
+
+    const Column& At(std::size_t record, std::size_t column) const;
+
+    std::vector<Column> columns_;
+    std::size_t records_ = 0;
+};
+
+// Fills a record set column by column; each Append adds the next value of that
+// column. Build checks that every column has the same number of values.
+class RecordSetBuilder {
+  public:
+    std::size_t AddField(std::u16string name, FieldType type);
+    void Reserve(std::size_t records);
+
+    void AppendNull(std::size_t column);
+    void AppendText(std::size_t column, std::u16string_view text);  // Text, Decimal
+    void AppendInteger(std::size_t column, std::int64_t value);
+    void AppendDouble(std::size_t column, double value);
+    void AppendBoolean(std::size_t column, bool value);
+    void AppendDate(std::size_t column, const DateTime& value);
+    void AppendBinary(std::size_t column, const std::uint8_t* data, std::size_t size);
+
+    // Appends to a text or binary value appended last (for values read in pieces).
+    void ExtendText(std::size_t column, std::u16string_view more);
+    void ExtendBinary(std::size_t column, const std::uint8_t* data, std::size_t size);
+
+    std::shared_ptr<const RecordSet> Build();
+
+  private:
+    RecordSet::Column& Expect(std::size_t column, FieldType a, FieldType b);
+    RecordSet set_;
+};
+
+}  // namespace trx

@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/Text.h"
+#include "platform/odbc/OdbcConnectionFactory.h"
+#include "platform/odbc/tests/SqliteFile.h"
+#include "tests/support/TempDir.h"
+
+namespace trx {
+namespace {
+
+using test::SqliteFile;
+using test::TempDir;
+
+class OdbcRecordSet : public ::testing::Test {
+  protected:
+    OdbcRecordSet() : db(dir / "lists.db") {}
+
+    std::shared_ptr<const RecordSet> Query(const std::u16string& sql) {
+        auto connection = factory.Open(db.ConnectString(), u"", u"", -1);
+        return connection->OpenRecordSet(sql);
+    }
+
+    TempDir dir;
+    SqliteFile db;
+    OdbcConnectionFactory factory;
+};
+
+TEST_F(OdbcRecordSet, EveryFieldTypeArrivesWithItsTypeAndValue) {
+    db.Exec(
+        "CREATE TABLE t (i INTEGER, b BIGINT, r DOUBLE, f BIT, dt DATE, tm TIME,"
+        " ts TIMESTAMP, \"Größe\" VARCHAR(40), bl BLOB)");
+    db.Exec(
+        "INSERT INTO t VALUES (-7, 9000000000, 2.5, 1, '2024-02-29', '12:34:56',"
+        " '2023-12-31 23:59:58', 'Kunde', X'00FF10')");
+    db.Done();
+    // SQLite has no exact decimals; the PostgreSQL test covers them.
+    auto rs = Query(u"SELECT i, b, r, f, dt, tm, ts, \"Größe\", bl FROM t");
+    ASSERT_EQ(rs->RecordCount(), 1u);
+    struct Case {
+        const char16_t* name;
+        FieldType type;
+        FieldValue value;
+    };
+    const std::vector<Case> cases = {
+        {u"i", FieldType::Integer, std::int64_t{-7}},
+        {u"b", FieldType::Integer, std::int64_t{9000000000}},
+        {u"r", FieldType::Double, 2.5},
+        {u"f", FieldType::Boolean, true},
+        {u"dt", FieldType::Date, DateTime{2024, 2, 29, 0, 0, 0, 0}},
+        {u"tm", FieldType::Date, DateTime{1899, 12, 30, 12, 34, 56, 0}},
+        {u"ts", FieldType::Date, DateTime{2023, 12, 31, 23, 59, 58, 0}},
+        {u"Größe", FieldType::Text, std::u16string(u"Kunde")},
+        {u"bl", FieldType::Binary, std::vector<std::uint8_t>{0x00, 0xFF, 0x10}},
+    };
+    ASSERT_EQ(rs->FieldCount(), cases.size());
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        SCOPED_TRACE(ToUtf8(cases[c].name));
+        EXPECT_EQ(rs->FieldAt(c).name, cases[c].name);
+        EXPECT_EQ(rs->FieldAt(c).type, cases[c].type);
+        EXPECT_EQ(rs->Value(0, c), cases[c].value);
+    }
+}
+
+TEST_F(OdbcRecordSet, NullStaysDistinctFromEmptyTextAndZero) {
+    db.Exec("CREATE TABLE t (tx VARCHAR(10), n INTEGER)");
+    db.Exec("INSERT INTO t VALUES (NULL, NULL)");
+    db.Exec("INSERT INTO t VALUES ('', 0)");
+    db.Done();
+    auto rs = Query(u"SELECT tx, n FROM t ORDER BY rowid");
+    ASSERT_EQ(rs->RecordCount(), 2u);
+    EXPECT_EQ(rs->Value(0, 0), FieldValue(Null{}));
+    EXPECT_EQ(rs->Value(0, 1), FieldValue(Null{}));
+    EXPECT_TRUE(rs->IsNull(0, 0));
+    EXPECT_EQ(rs->Value(1, 0), FieldValue(std::u16string()));
+    EXPECT_EQ(rs->Value(1, 1), FieldValue(std::int64_t{0}));
+    EXPECT_FALSE(rs->IsNull(1, 0));
+}
+
+TEST_F(OdbcRecordSet, NonAsciiTextSurvivesBothWays) {
+    const std::u16string texts[] = {u"Grüße aus Köln", u"Ελληνικά", u"日本語", u"€ \U0001F600 ß"};
+    db.Exec("CREATE TABLE t (n INTEGER, tx VARCHAR(40))");
+    for (int i = 0; i < 4; ++i) {
+        db.Exec(u"INSERT INTO t VALUES (" + FromUtf8(std::to_string(i)) + u", '" + texts[i] +
+                u"')");
+    }
+    db.Done();
+    auto rs = Query(u"SELECT tx, n FROM t ORDER BY n");
+    ASSERT_EQ(rs->RecordCount(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(rs->TextView(i, 0), texts[i]) << i;
+    }
+    // And in the statement: a filter on a non-ASCII value finds its row.
+    auto found = Query(u"SELECT n FROM t WHERE tx = 'Grüße aus Köln'");
+    ASSERT_EQ(found->RecordCount(), 1u);
+    EXPECT_EQ(found->Value(0, 0), FieldValue(std::int64_t{0}));
+}
+
+TEST_F(OdbcRecordSet, TextLongerThanTheReportedColumnSizeArrivesWhole) {
+    // The driver reports 255 for any text, so these overflow the bound buffer.
+    std::u16string big;
+    for (std::size_t i = 0; big.size() < 100000; ++i) {
+        big += static_cast<char16_t>(u'a' + i % 26);
+        if (i % 1000 == 999) {
+            big += u'ä';
+        }
+    }
+    big.resize(100000);
+    db.Exec("CREATE TABLE t (n INTEGER, tx VARCHAR(20))");
+    db.Exec(u"INSERT INTO t VALUES (1, 'kurz')");
+    db.Exec(u"INSERT INTO t VALUES (2, '" + big + u"')");
+    db.Exec(u"INSERT INTO t VALUES (3, NULL)");
+    db.Exec(u"INSERT INTO t VALUES (4, '" + std::u16string(300, u'x') + u"')");
+    db.Done();
+    auto rs = Query(u"SELECT n, tx FROM t ORDER BY n");
+    ASSERT_EQ(rs->RecordCount(), 4u);
+    EXPECT_EQ(rs->TextView(0, 1), u"kurz");
+    EXPECT_EQ(rs->TextView(1, 1).size(), 100000u);
+    EXPECT_EQ(rs->TextView(1, 1), big);
+    EXPECT_TRUE(rs->IsNull(2, 1));
+    EXPECT_EQ(rs->TextView(3, 1), std::u16string(300, u'x'));
+    EXPECT_EQ(rs->Value(3, 0), FieldValue(std::int64_t{4}));
+}
+
+TEST_F(OdbcRecordSet, ManyRowsKeepTheDatabaseOrderAcrossBlocks) {
+    db.Exec("CREATE TABLE t (n INTEGER, tx VARCHAR(20))");
+    db.Exec(
+        "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<5000)"
+        " INSERT INTO t SELECT 5001-x, 'Zeile ' || x FROM c");
+    db.Done();
+    auto rs = Query(u"SELECT tx, n FROM t");
+    ASSERT_EQ(rs->RecordCount(), 5000u);
+    for (std::size_t r = 0; r < 5000; r += 997) {
+        EXPECT_EQ(rs->TextView(r, 0), u"Zeile " + FromUtf8(std::to_string(r + 1)));
+        EXPECT_EQ(rs->Value(r, 1), FieldValue(static_cast<std::int64_t>(5000 - r)));
+    }
+}
+
+TEST_F(OdbcRecordSet, EmptyResultHasItsFieldsAndNoRecords) {
+    db.Exec("CREATE TABLE t (Name VARCHAR(20), Nr INTEGER)");
+    db.Done();
+    auto rs = Query(u"SELECT Name,Nr FROM t");
+    EXPECT_EQ(rs->RecordCount(), 0u);
+    ASSERT_EQ(rs->FieldCount(), 2u);
+    EXPECT_EQ(rs->FieldAt(0).name, u"Name");
+    EXPECT_EQ(rs->FieldAt(1).name, u"Nr");
+}
+
+TEST_F(OdbcRecordSet, RecordSetOutlivesItsConnection) {
+    db.Exec("CREATE TABLE t (tx VARCHAR(20))");
+    db.Exec("INSERT INTO t VALUES ('bleibt')");
+    db.Done();
+    auto connection = factory.Open(db.ConnectString(), u"", u"", -1);
+    auto rs = connection->OpenRecordSet(u"SELECT tx FROM t");
+    connection->Close();
+    connection.reset();
+    EXPECT_EQ(rs->TextView(0, 0), u"bleibt");
+}
+
+void ExpectDatabaseError(const AutomationError& e, const std::u16string& part) {
+    EXPECT_EQ(e.Number(), -2147467259);
+    EXPECT_EQ(e.Source(), u"ODBC");
+    EXPECT_NE(e.Description().find(part), std::u16string::npos) << ToUtf8(e.Description());
+}
+
+TEST_F(OdbcRecordSet, StatementErrorCarriesStateAndDriverText) {
+    db.Exec("CREATE TABLE t (tx VARCHAR(20))");
+    db.Done();
+    try {
+        Query(u"SELECT nosuchcolumn FROM t");
+        FAIL() << "no error";
+    } catch (const AutomationError& e) {
+        ExpectDatabaseError(e, u"no such column: nosuchcolumn");
+        EXPECT_EQ(e.Description().front(), u'[');
+        EXPECT_EQ(e.Description()[6], u']');
+    }
+}
+
+TEST_F(OdbcRecordSet, ConnectErrorCarriesTheDriverManagersDiagnostics) {
+    try {
+        factory.Open(u"Driver=NoSuchDriverAnywhere;Database=x", u"", u"", -1);
+        FAIL() << "no error";
+    } catch (const AutomationError& e) {
+        ExpectDatabaseError(e, u"[01000]");
+    }
+    try {
+        factory.Open(u"", u"", u"", -1);
+        FAIL() << "no error";
+    } catch (const AutomationError& e) {
+        ExpectDatabaseError(e, u"[IM002]");
+    }
+}
+
+TEST_F(OdbcRecordSet, ClosedOrMissingConnectionFailsAsDatabaseError) {
+    auto connection = factory.Open(db.ConnectString(), u"", u"", -1);
+    connection->Close();
+    try {
+        connection->OpenRecordSet(u"SELECT 1");
+        FAIL() << "no error";
+    } catch (const AutomationError& e) {
+        ExpectDatabaseError(e, u"Verbindung");
+    }
+    try {
+        OpenRecordSet(nullptr, u"SELECT 1");
+        FAIL() << "no error";
+    } catch (const AutomationError& e) {
+        ExpectDatabaseError(e, u"Verbindung");
+    }
+}
+
+}  // namespace
+}  // namespace trx
