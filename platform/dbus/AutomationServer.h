@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/dbus/AutomationClass.h"
+
+#include <QDBusConnection>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace trx {
+
+struct ServerOptions {
+    // How long the server waits after its last object is gone before it ends.
+    std::chrono::milliseconds linger{2000};
+    // How long a server that the bus started waits for its first CreateInstance.
+    std::chrono::milliseconds startIdle{30000};
+    // How long an object outlives its owner's connection. A connection that
+    // calls it in that time becomes its owner; so a shell can create an object
+    // with one gdbus call and use it with the next.
+    std::chrono::milliseconds orphanGrace{15000};
+};
+
+// Serves one class on a bus connection: the class object at "/", the objects
+// at /<class>/<n>, one call at a time, and the server's own lifetime.
+class AutomationServer {
+  public:
+    AutomationServer(QDBusConnection connection, AutomationClass served,
+                     ServerOptions options = {});
+    ~AutomationServer();
+    AutomationServer(const AutomationServer&) = delete;
+    AutomationServer& operator=(const AutomationServer&) = delete;
+
+    // Registers the objects, then takes the bus name (the programmatic
+    // identifier). False, with the reason in error, when either fails.
+    bool Start(QString& error);
+
+    // Runs the event loop until the server has ended; the process's exit code.
+    int Run();
+
+    // Runs work between calls, never inside one (for timers of served objects).
+    void Post(std::function<void()> work);
+
+    int ObjectCount() const;
+
+    class Dispatcher;
+
+  private:
+    std::unique_ptr<Dispatcher> dispatcher_;
+};
+
+// The -Embedding path of a program: serves the class on the session bus until
+// the server ends. Needs the Qt application object; returns the exit code.
+int ServeOnSessionBus(AutomationClass served, ServerOptions options = {});
+
+}  // namespace trx
