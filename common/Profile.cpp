@@ -7,7 +7,7 @@
 #include "common/ProfileEntry.h"
 #include "common/ProfileFile.h"
 #include "common/ProfileLine.h"
-#include "common/ProfileScanner.h"
+#include "common/ProfileLookup.h"
 #include "common/Text.h"
 
 namespace trx {
@@ -17,9 +17,6 @@ namespace {
 using profile::FileEncoding;
 using profile::LineBounds;
 using profile::LineBreak;
-using profile::LineClassifier;
-using profile::LineFacts;
-using profile::LineKind;
 
 // Text crosses the file in the 8-bit code page: what it cannot represent
 // does not survive, whatever the file's own encoding.
@@ -38,93 +35,6 @@ std::string PathOf(std::u16string_view fileName) {
     }
     return ToUtf8(fileName);
 }
-
-// Looks for the key in the first section of the name; the nameless section
-// of the lines before the first header always comes first.
-class ValueFinder final : public profile::LineHandler {
-  public:
-    ValueFinder(std::u16string_view section, std::u16string_view key)
-        : classifier_(section, key), nameless_(section.empty()), inSection_(nameless_) {
-        classifier_.WantValue(inSection_);
-    }
-
-    void Text(std::u16string_view piece) override { classifier_.Feed(piece); }
-    bool WantsRestOfLine() const override { return !classifier_.Settled(); }
-
-    bool EndLine(const LineBounds&) override {
-        const LineFacts facts = classifier_.Facts();
-        bool more = true;
-        if (facts.kind == LineKind::Header) {
-            if (inSection_) {
-                more = false;  // later sections of the same name are not searched
-            } else if (!nameless_ && facts.sectionMatches) {
-                inSection_ = true;
-            }
-        } else if (inSection_ && facts.kind == LineKind::Key && facts.keyMatches) {
-            value_ = std::u16string(facts.value);
-            more = false;
-        }
-        classifier_.Reset();
-        classifier_.WantValue(inSection_);
-        return more;
-    }
-
-    const std::optional<std::u16string>& Value() const { return value_; }
-
-  private:
-    LineClassifier classifier_;
-    bool nameless_;
-    bool inSection_;
-    std::optional<std::u16string> value_;
-};
-
-// Finds where a write goes: the line of the key, or the last line of its
-// section that holds anything.
-class WriteLocator final : public profile::LineHandler {
-  public:
-    WriteLocator(std::u16string_view section, std::u16string_view key)
-        : classifier_(section, key) {}
-
-    void Text(std::u16string_view piece) override { classifier_.Feed(piece); }
-    bool WantsRestOfLine() const override { return !classifier_.Settled(); }
-
-    bool EndLine(const LineBounds& bounds) override {
-        const LineFacts facts = classifier_.Facts();
-        bool more = true;
-        if (facts.kind == LineKind::Header) {
-            if (inSection_) {
-                more = false;
-            } else if (facts.sectionMatches) {
-                inSection_ = true;
-                sectionFound_ = true;
-                lastFilled_ = bounds;
-            }
-        } else if (inSection_) {
-            if (facts.kind == LineKind::Key && facts.keyMatches) {
-                keyLine_ = bounds;
-                fileKey_ = std::u16string(facts.fileKey);
-                more = false;
-            } else if (!facts.blank) {
-                lastFilled_ = bounds;
-            }
-        }
-        classifier_.Reset();
-        return more;
-    }
-
-    bool SectionFound() const { return sectionFound_; }
-    const std::optional<LineBounds>& KeyLine() const { return keyLine_; }
-    const std::u16string& FileKey() const { return fileKey_; }
-    const LineBounds& LastFilled() const { return lastFilled_; }
-
-  private:
-    LineClassifier classifier_;
-    bool inSection_ = false;
-    bool sectionFound_ = false;
-    std::optional<LineBounds> keyLine_;
-    std::u16string fileKey_;
-    LineBounds lastFilled_;
-};
 
 // An edit of the file: the bytes from `begin` to `end` give way to `text`.
 struct Edit {
@@ -183,11 +93,10 @@ std::u16string ReadINIValue(std::u16string_view fileName, std::u16string_view se
         if (file.IsOpen()) {
             const std::u16string wantedSection = ThroughCodePage(section);
             const std::u16string wantedKey = ThroughCodePage(key);
-            ValueFinder finder(profile::TrimBlanksAndTabs(wantedSection),
-                               profile::TrimBlanksAndTabs(wantedKey));
-            profile::ScanLines(file, finder);
-            if (finder.Value()) {
-                return Capped(ThroughCodePage(*finder.Value()));
+            const auto value = profile::FindValue(file, profile::TrimBlanksAndTabs(wantedSection),
+                                                  profile::TrimBlanksAndTabs(wantedKey));
+            if (value) {
+                return Capped(ThroughCodePage(*value));
             }
         }
     }
@@ -222,8 +131,8 @@ bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
     if (!old.IsOpen()) {
         edit.text = HeaderLine(sectionName) + u"\r\n" + KeyLine(keyName, valueText) + u"\r\n";
     } else {
-        WriteLocator locator(sectionName, keyName);
-        const profile::ScanSummary scan = profile::ScanLines(old, locator);
+        const profile::WriteSpot spot = profile::LocateWrite(old, sectionName, keyName);
+        const profile::ScanSummary& scan = spot.scan;
         if (scan.readFailed) {
             return false;
         }
@@ -233,12 +142,12 @@ bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
             return false;
         }
         const std::u16string_view lineBreak = LineBreakText(scan.firstBreak);
-        if (locator.KeyLine()) {
-            edit.begin = locator.KeyLine()->begin;
-            edit.end = locator.KeyLine()->breakAt;
-            edit.text = KeyLine(locator.FileKey(), valueText);
-        } else if (locator.SectionFound()) {
-            const LineBounds& last = locator.LastFilled();
+        if (spot.keyLine) {
+            edit.begin = spot.keyLine->begin;
+            edit.end = spot.keyLine->breakAt;
+            edit.text = KeyLine(spot.fileKey, valueText);
+        } else if (spot.sectionFound) {
+            const LineBounds& last = spot.lastFilled;
             edit.begin = edit.end = last.next;
             if (last.lineBreak == LineBreak::None) {
                 edit.text = lineBreak;

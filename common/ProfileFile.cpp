@@ -151,6 +151,11 @@ bool OutputFile::CopyRange(const InputFile& in, std::uint64_t begin, std::uint64
 
 bool ReplaceFile(const std::string& path, const InputFile& old,
                  const std::function<bool(OutputFile&)>& fill) {
+    // The rename only needs the folder's permission; the file's own must
+    // still decide whether it may change.
+    if (old.IsOpen() && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+        return false;
+    }
     const std::filesystem::path target(path);
     std::string temporary;
     const int fd = CreateTemporary(target, temporary);

@@ -61,8 +61,8 @@ inline constexpr std::uint64_t kToEnd = UINT64_MAX;
 
 // Writes a new file through `fill` in the folder of `path`, makes it durable
 // and renames it over `path`. The new file takes the mode and owner of `old`
-// when that is open. On any failure the new file is removed and `path`
-// stays as it was.
+// when that is open, and a file its user may not write is not replaced. On
+// any failure the new file is removed and `path` stays as it was.
 bool ReplaceFile(const std::string& path, const InputFile& old,
                  const std::function<bool(OutputFile&)>& fill);
 

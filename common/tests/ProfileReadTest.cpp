@@ -3,12 +3,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/CodePage.h"
 #include "common/Profile.h"
+#include "common/ProfileLookup.h"
 #include "common/ProfileScanner.h"
 #include "tests/support/TempDir.h"
 
@@ -247,6 +251,94 @@ TEST_F(ProfileRead, ReadsBinaryNoiseWithoutHarm) {
     }
     for (const std::string prefix : {"", "\xEF\xBB\xBF", "\xFF\xFE"}) {
         EXPECT_LE(Read(prefix + noise, u"S", u"k", u"DEF").size(), 2047u);
+    }
+}
+
+// A plain whole-line reading of the rules, to hold the streaming reader
+// against on many small random files.
+std::string TrimChars(const std::string& text, const char* chars) {
+    const auto first = text.find_first_not_of(chars);
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(chars) - first + 1);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+std::string Unquoted(const std::string& v) {
+    const bool quoted = v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0];
+    return quoted ? v.substr(1, v.size() - 2) : v;
+}
+
+std::optional<std::string> ReferenceFind(const std::string& file, const std::string& section,
+                                         const std::string& key) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i <= file.size(); ++i) {
+        if (i == file.size() || file[i] == '\r' || file[i] == '\n') {
+            if (i < file.size() || !line.empty()) {
+                lines.push_back(line.substr(0, line.find('\0')));
+            }
+            line.clear();
+            if (i + 1 < file.size() && file[i] == '\r' && file[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            line.push_back(file[i]);
+        }
+    }
+    bool inSection = section.empty();
+    for (const auto& l : lines) {
+        const auto first = l.find_first_not_of(" \t");
+        const auto close = l.rfind(']');
+        if (first != std::string::npos && l[first] == '[' && close != std::string::npos) {
+            if (inSection) {
+                break;
+            }
+            inSection = !section.empty() &&
+                        SameName(TrimChars(l.substr(first + 1, close - first - 1), " \t"), section);
+            continue;
+        }
+        const auto equals = l.find('=');
+        if (inSection && equals != std::string::npos &&
+            SameName(TrimChars(l.substr(0, equals), " \t\v\f"), key)) {
+            return Unquoted(TrimChars(l.substr(equals + 1), " \t\v\f"));
+        }
+    }
+    return std::nullopt;
+}
+
+TEST(ProfileLookup, AgreesWithAPlainReadingOnRandomFiles) {
+    const std::string alphabet = Bytes("[]= \t\v\"';\r\n\0aAbB");
+    const char* sections[] = {"", "a", "A", "a b", "b"};
+    const char* keys[] = {"", "a", "A", "b", "[a", ";b"};
+    unsigned state = 2024;
+    auto next = [&state](unsigned range) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) % range;
+    };
+    for (int round = 0; round < 50000; ++round) {
+        std::string file;
+        const unsigned length = next(48);
+        for (unsigned i = 0; i < length; ++i) {
+            file.push_back(alphabet[next(static_cast<unsigned>(alphabet.size()))]);
+        }
+        const std::string section = sections[next(5)];
+        const std::string key = keys[next(6)];
+        const auto expected = ReferenceFind(file, section, key);
+        ChunkSource source(file, 1 + next(8));
+        const auto got =
+            profile::FindValue(source, DecodeWindows1252(section), DecodeWindows1252(key));
+        ASSERT_EQ(got.has_value(), expected.has_value()) << "round " << round;
+        if (got) {
+            ASSERT_EQ(*got, DecodeWindows1252(*expected)) << "round " << round;
+        }
     }
 }
 

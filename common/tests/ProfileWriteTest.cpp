@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -187,6 +188,16 @@ TEST_F(ProfileWrite, KeepsTheFilesPermissions) {
     ASSERT_TRUE(Write(u"S", u"k", u"2"));
     EXPECT_EQ(fs::status(Path()).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(ProfileWrite, LeavesAFileTheUserMayNotWrite) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root may write every file";
+    }
+    WriteFile(Path(), "[S]\r\nk=1\r\n");
+    fs::permissions(Path(), fs::perms::owner_read);
+    EXPECT_FALSE(Write(u"S", u"k", u"2"));
+    EXPECT_EQ(ReadFile(Path()), "[S]\r\nk=1\r\n");
 }
 
 TEST_F(ProfileWrite, GivesANewFileTheUsualPermissions) {
