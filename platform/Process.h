@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace trx {
 
@@ -12,6 +13,9 @@ struct ProcessInfo {
     // The arguments after the program's name joined with single blanks; the
     // automation switch is not part of it.
     std::u16string argumentText;
+    // The same arguments one by one, for programs that must tell a switch
+    // from a path holding slashes.
+    std::vector<std::u16string> arguments;
     // The folder that holds the running executable, without a trailing "/".
     std::u16string programDirectory;
 };

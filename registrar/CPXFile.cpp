@@ -1,0 +1,222 @@
+#include "registrar/CPXFile.h"
+
+#include "common/Number.h"
+#include "common/Profile.h"
+#include "common/Text.h"
+
+#include <exception>
+
+namespace trx {
+
+namespace {
+
+constexpr std::u16string_view kApplication = u"vxtControlPanel";
+constexpr std::u16string_view kEntries = u"Entries";
+constexpr std::u16string_view kReginfo = u"Reginfo";
+constexpr std::u16string_view kProgramTitle = u"vxRegCPX";
+constexpr std::u16string_view kErrorTitle = u"Fehler";
+
+bool IsBlank(std::u16string_view text) {
+    return TrimBlanks(text).empty();
+}
+
+std::u16string Quoted(std::u16string_view subject, std::u16string_view rest) {
+    std::u16string text = u"'";
+    text += subject;
+    text += u"'";
+    text += rest;
+    return text;
+}
+
+// The number a StartType text begins with, as a 32-bit integer; 0 when it
+// lies outside that range.
+std::int32_t ConvertStartType(std::u16string_view text) {
+    try {
+        return ToInt32(ReadNumber(text));
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+std::u16string DecimalText(std::int32_t value) {
+    return FromUtf8(std::to_string(value));
+}
+
+struct Flags {
+    bool quiet;
+    bool showErrors;
+    bool ErrorsShown() const { return !quiet || showErrors; }
+};
+
+Flags ReadFlags(AutoBool Quiet, AutoBool ShowErrors) {
+    return {Quiet != kFalse, ShowErrors == kTrue};
+}
+
+}  // namespace
+
+CPXFile::CPXFile(SettingsStore& store, MessageBox& messages, std::u16string programDirectory)
+    : store_(store), messages_(messages), programDirectory_(std::move(programDirectory)) {}
+
+// Every step that fails is left out and the next one runs; the methods report
+// only through their result and their message boxes.
+
+std::u16string CPXFile::ReadINIValue(std::u16string_view FileName, std::u16string_view Section,
+                                     std::u16string_view Key, std::u16string_view Default) {
+    try {
+        return trx::ReadINIValue(FileName, Section, Key, Default);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void CPXFile::WriteINIValue(std::u16string_view FileName, std::u16string_view Section,
+                            std::u16string_view Key, std::u16string_view Value) {
+    try {
+        trx::WriteINIValue(FileName, Section, Key, Value);
+    } catch (const std::exception&) {
+    }
+}
+
+bool CPXFile::FileExists(std::u16string_view FileName) {
+    try {
+        return trx::FileExists(FileName);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool CPXFile::Save(std::u16string_view section, std::u16string_view key,
+                   std::u16string_view value) {
+    try {
+        return store_.Save(kApplication, section, key, value);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// False only when the store could not be written; a value that is not there
+// needs no deleting.
+bool CPXFile::Delete(std::u16string_view section, std::u16string_view key) {
+    try {
+        return store_.Delete(kApplication, section, key) != DeleteResult::Failed;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void CPXFile::Show(std::u16string_view text, MessageIcon icon, std::u16string_view title) {
+    try {
+        messages_.Show(text, icon, title);
+    } catch (const std::exception&) {
+    }
+}
+
+AutoBool CPXFile::Register(std::u16string_view cpxFile, AutoBool Quiet, AutoBool ShowErrors) {
+    const Flags flags = ReadFlags(Quiet, ShowErrors);
+
+    const std::u16string key = ReadINIValue(cpxFile, kReginfo, u"Key", u"");
+    const std::u16string name = ReadINIValue(cpxFile, kReginfo, u"Name", u"");
+    std::u16string target = ReadINIValue(cpxFile, kReginfo, u"Target", u"");
+    std::u16string icon = ReadINIValue(cpxFile, kReginfo, u"Icon", u"");
+    const std::u16string description = ReadINIValue(cpxFile, kReginfo, u"Description", u"");
+    const std::int32_t startType =
+        ConvertStartType(ReadINIValue(cpxFile, kReginfo, u"StartType", u"1"));
+
+    if (IsBlank(key) || IsBlank(name) || IsBlank(target) || IsBlank(icon)) {
+        if (flags.ErrorsShown()) {
+            Show(Quoted(cpxFile, u" nicht gefunden oder ungültiges Dateiformat."),
+                 MessageIcon::Warning, kErrorTitle);
+        }
+        return kFalse;
+    }
+
+    // Both paths are relative to this program's folder, whatever they hold.
+    target = programDirectory_ + u'/' + target;
+    icon = programDirectory_ + u'/' + icon;
+    for (const std::u16string* path : {&target, &icon}) {
+        if (!FileExists(*path)) {
+            if (flags.ErrorsShown()) {
+                Show(Quoted(*path, u" nicht vorhanden oder ungültig!"), MessageIcon::Warning,
+                     kErrorTitle);
+            }
+            return kFalse;
+        }
+    }
+
+    // A failed save does not stop the others, but it is reported.
+    bool saved = Save(kEntries, key, name);
+    saved = Save(key, u"Description", description) && saved;
+    saved = Save(key, u"Icon", icon) && saved;
+    saved = Save(key, u"Target", target) && saved;
+    saved = Save(key, u"StartType", DecimalText(startType)) && saved;
+
+    if (!saved) {
+        if (flags.ErrorsShown()) {
+            Show(Quoted(cpxFile, u" konnte nicht in die Registry eingetragen werden."),
+                 MessageIcon::Warning, kErrorTitle);
+        }
+        return kFalse;
+    }
+    if (!flags.quiet) {
+        Show(Quoted(cpxFile, u" wurde erfolgreich registriert."), MessageIcon::Information,
+             kProgramTitle);
+    }
+    return kTrue;
+}
+
+AutoBool CPXFile::UnRegister(std::u16string_view Name, AutoBool Quiet, AutoBool ShowErrors) {
+    const Flags flags = ReadFlags(Quiet, ShowErrors);
+
+    bool deleted = Delete(kEntries, Name);
+    for (const std::u16string_view key : {u"Description", u"Icon", u"Target", u"StartType"}) {
+        deleted = Delete(Name, key) && deleted;
+    }
+
+    if (!deleted) {
+        if (flags.ErrorsShown()) {
+            Show(Quoted(Name, u" konnte nicht aus der Registry entfernt werden."),
+                 MessageIcon::Warning, kErrorTitle);
+        }
+        return kFalse;
+    }
+    if (!flags.quiet) {
+        Show(Quoted(Name, u" wurde erfolgreich aus der Registry entfernt."),
+             MessageIcon::Information, kProgramTitle);
+    }
+    return kTrue;
+}
+
+AutoBool CPXFile::UnRegisterFile(std::u16string_view cpxFile, AutoBool Quiet, AutoBool ShowErrors) {
+    const Flags flags = ReadFlags(Quiet, ShowErrors);
+
+    const std::u16string key = ReadINIValue(cpxFile, kReginfo, u"Key", u"");
+    const std::u16string name = ReadINIValue(cpxFile, kReginfo, u"Name", u"");
+    const std::u16string target = ReadINIValue(cpxFile, kReginfo, u"Target", u"");
+    const std::u16string icon = ReadINIValue(cpxFile, kReginfo, u"Icon", u"");
+
+    // Target and icon must be named but need not exist any more: an entry
+    // whose program is gone can still be removed.
+    if (IsBlank(key) || IsBlank(name) || IsBlank(target) || IsBlank(icon)) {
+        if (flags.ErrorsShown()) {
+            Show(Quoted(cpxFile, u" nicht gefunden oder ungültiges Dateiformat."),
+                 MessageIcon::Warning, kErrorTitle);
+        }
+        return kFalse;
+    }
+
+    // Silent inside: this method reports, naming the CPX file.
+    if (UnRegister(key, kTrue, kFalse) != kTrue) {
+        if (flags.ErrorsShown()) {
+            Show(Quoted(cpxFile, u" konnte nicht aus der Registry entfernt werden."),
+                 MessageIcon::Warning, kErrorTitle);
+        }
+        return kFalse;
+    }
+    if (!flags.quiet) {
+        Show(Quoted(cpxFile, u" wurde erfolgreich aus der Registry entfernt."),
+             MessageIcon::Information, kProgramTitle);
+    }
+    return kTrue;
+}
+
+}  // namespace trx
