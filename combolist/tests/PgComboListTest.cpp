@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "combolist/VXComboDB.h"
+#include "combolist/tests/ComboTestSupport.h"
+#include "common/Text.h"
+#include "platform/ManualTimer.h"
+#include "platform/odbc/OdbcConnectionFactory.h"
+
+// Runs against the private PostgreSQL server that the CTest fixture starts
+// (scripts/pg-fixture); the fixture writes the connect string to this file.
+#ifndef TRX_PG_CONNECT_FILE
+#error "TRX_PG_CONNECT_FILE must name the fixture's connect-string file"
+#endif
+
+namespace trx {
+namespace {
+
+using test::CountingConnectionFactory;
+using test::EventRecorder;
+using test::FakeSleeper;
+
+std::u16string FixtureConnectString() {
+    std::ifstream in(TRX_PG_CONNECT_FILE);
+    std::string line;
+    std::getline(in, line);
+    return FromUtf8(line);
+}
+
+class PostgresComboList : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        connect = FixtureConnectString();
+        ASSERT_FALSE(connect.empty())
+            << "no connect string in " TRX_PG_CONNECT_FILE
+               ": the PostgreSQL fixture did not start (run the tests through ctest)";
+        auto c = odbc.Open(connect, u"", u"", -1);
+        for (const char16_t* sql : {
+                 u"DROP TABLE IF EXISTS orte",
+                 u"CREATE TABLE orte (ort VARCHAR(40), plz INTEGER, flaeche NUMERIC(12,4),"
+                 u" lang TEXT)",
+                 u"INSERT INTO orte VALUES ('Köln', 50667, 405.1500, NULL),"
+                 u" ('Zürich', 8001, 12345678.1234, repeat('ä', 100000)), ('Aachen', 52062, "
+                 u"NULL, '')",
+             }) {
+            c->OpenRecordSet(sql);
+        }
+    }
+
+    std::u16string connect;
+    OdbcConnectionFactory odbc;
+    CountingConnectionFactory counting{odbc};
+    ManualTimerFactory timers;
+    FakeSleeper sleeper;
+    std::ostringstream errors;
+    VXComboDB server{counting, timers, sleeper, errors};
+};
+
+TEST_F(PostgresComboList, ListLoadsWithTheServersNamesAndOrder) {
+    auto recorder = std::make_shared<EventRecorder>();
+    server.Advise(recorder);
+    server.Init(0);
+    server.AddComboList(connect, u"orte", u"ort", u"plz", u"plz > 0 ORDER BY ort");
+    auto rs = server.ComboList(u"orte");
+    ASSERT_NE(rs, nullptr);
+    ASSERT_EQ(rs->FieldCount(), 2u);
+    EXPECT_EQ(rs->FieldAt(0).name, u"ort");
+    EXPECT_EQ(rs->FieldAt(1).type, FieldType::Integer);
+    ASSERT_EQ(rs->RecordCount(), 3u);
+    EXPECT_EQ(rs->TextView(0, 0), u"Aachen");
+    EXPECT_EQ(rs->TextView(1, 0), u"Köln");
+    EXPECT_EQ(rs->Value(2, 1), FieldValue(std::int64_t{8001}));
+    EXPECT_EQ(recorder->events, (std::vector<std::u16string>{u"DataSourceReady orte", u"Ready"}));
+}
+
+TEST_F(PostgresComboList, DecimalsAreExactAndLongTextsArriveWhole) {
+    auto c = odbc.Open(connect, u"", u"", -1);
+    auto rs = c->OpenRecordSet(u"SELECT flaeche, lang FROM orte ORDER BY plz");
+    ASSERT_EQ(rs->RecordCount(), 3u);
+    EXPECT_EQ(rs->FieldAt(0).type, FieldType::Decimal);
+    EXPECT_EQ(rs->Value(0, 0), FieldValue(std::u16string(u"12345678.1234")));
+    EXPECT_EQ(rs->Value(0, 1), FieldValue(std::u16string(100000, u'ä')));
+    EXPECT_EQ(rs->Value(1, 0), FieldValue(std::u16string(u"405.1500")));
+    EXPECT_EQ(rs->Value(1, 1), FieldValue(Null{}));
+    EXPECT_EQ(rs->Value(2, 0), FieldValue(Null{}));
+    EXPECT_EQ(rs->Value(2, 1), FieldValue(std::u16string()));
+}
+
+TEST_F(PostgresComboList, ConnectStringsThatDifferOnlyInCaseOpenTwoConnections) {
+    std::u16string other = connect;
+    other.replace(0, 6, u"DRIVER");  // "Driver" -> "DRIVER": the same server
+    ASSERT_NE(other, connect);
+    server.Init(0);
+    server.AddComboList(connect, u"orte", u"ort", u"plz");
+    server.AddComboList(other, u"orte o", u"o.plz", u"o.ort");
+    EXPECT_NE(server.ComboList(u"orte o"), nullptr);
+    EXPECT_NE(server.ComboList(u"orte"), nullptr);
+    EXPECT_EQ(counting.opened, (std::vector<std::u16string>{connect, other}));
+    EXPECT_EQ(counting.alive, 0);
+}
+
+TEST_F(PostgresComboList, WrongColumnFailsWithTheServersErrorText) {
+    server.Init(0);
+    server.AddComboList(connect, u"orte", u"ort", u"fehlt");
+    try {
+        server.ComboList(u"orte");
+        FAIL() << "no error";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.Number(), -2147467259);
+        EXPECT_EQ(e.Source(), u"ODBC");
+        EXPECT_NE(e.Description().find(u"[42703]"), std::u16string::npos)
+            << ToUtf8(e.Description());
+        EXPECT_NE(e.Description().find(u"column \"fehlt\" does not exist"), std::u16string::npos)
+            << ToUtf8(e.Description());
+    }
+    EXPECT_EQ(counting.alive, 0);
+}
+
+}  // namespace
+}  // namespace trx
