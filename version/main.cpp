@@ -11,6 +11,7 @@
 #include "platform/qt/DesktopMessageBox.h"
 #include "platform/qt/QtLocale.h"
 #include "version/basVersion.h"
+#include "version/dbus/VersionAutomation.h"
 #include "version/frmCreateVersion.h"
 
 namespace {
@@ -57,8 +58,14 @@ class DialogOpener : public trx::CreateVersionFormOpener {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto code = trx::HandleVersionRegistration(argc, argv)) {
+        return *code;
+    }
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);
     const trx::SystemClock clock;
+    if (process.mode == trx::StartMode::Automation) {
+        return trx::ServeVersion(argc, argv, clock, process.programDirectory);
+    }
     const trx::QtLocale locale(clock);
     trx::DesktopMessageBox messageBox("vxTRXVer");
     DialogOpener opener(argc, argv, clock, locale, messageBox);

@@ -253,8 +253,11 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
             QDBusMessage reply =
                 message.createErrorReply(kAutomationErrorName, ToQString(error.Description()));
             // QtDBus puts the message in front as the first argument.
-            reply.setArguments(
-                {QVariant::fromValue(static_cast<int>(error.Number())), ToQString(error.Source())});
+            // An error raised without a source comes from this server's own
+            // library, and clients are told so.
+            const QString source = error.Source().empty() ? served_.identity.typeLibrary.name
+                                                          : ToQString(error.Source());
+            reply.setArguments({QVariant::fromValue(static_cast<int>(error.Number())), source});
             Send(reply);
         } catch (const std::exception& error) {
             Send(message.createErrorReply(kFailed, QString::fromLocal8Bit(error.what())));

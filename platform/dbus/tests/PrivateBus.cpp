@@ -52,6 +52,11 @@ PrivateBus::PrivateBus() {
     SetEnvironment("XDG_DATA_HOME", QByteArray::fromStdString((Root() / "data").string()));
     SetEnvironment("XDG_CONFIG_HOME", QByteArray::fromStdString((Root() / "config").string()));
     SetEnvironment("HOME", QByteArray::fromStdString((Root() / "home").string()));
+    // Servers that the bus starts show their message boxes in the console form.
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        SetEnvironment(display, QByteArray());
+        qunsetenv(display);
+    }
 
     daemon_.setProgram(QStringLiteral("dbus-daemon"));
     daemon_.setArguments(
@@ -168,6 +173,24 @@ ProcessResult RunProgram(const QString& program, const QStringList& args,
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+ProcessResult GdbusCall(const QString& destination, const QString& path, const QString& method,
+                        const QStringList& args) {
+    return RunProgram(
+        QStringLiteral("gdbus"),
+        QStringList{QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                    destination, QStringLiteral("--object-path"), path, QStringLiteral("--method"),
+                    method} +
+            args);
+}
+
+std::filesystem::path CopyProgram(const std::filesystem::path& program,
+                                  const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    const auto copy = folder / program.filename();
+    std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
+    return copy;
 }
 
 }  // namespace trx::test

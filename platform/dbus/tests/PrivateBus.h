@@ -22,7 +22,8 @@ namespace trx::test {
 // folder in a temporary directory, so that activation runs for real and no
 // test touches the user's session bus. While it lives, the test process and
 // everything it starts see it as the session bus (DBUS_SESSION_BUS_ADDRESS),
-// with XDG_DATA_HOME, XDG_CONFIG_HOME and HOME inside the temporary directory.
+// with XDG_DATA_HOME, XDG_CONFIG_HOME and HOME inside the temporary directory
+// and no display.
 class PrivateBus {
   public:
     PrivateBus();
@@ -73,5 +74,14 @@ struct ProcessResult {
 // Runs a program (a bus client such as gdbus) to its end, with a deadline.
 ProcessResult RunProgram(const QString& program, const QStringList& args,
                          std::chrono::milliseconds deadline = std::chrono::seconds(30));
+
+// gdbus call --session --dest D --object-path P --method M args...
+ProcessResult GdbusCall(const QString& destination, const QString& path, const QString& method,
+                        const QStringList& args = {});
+
+// Copies a program into folder, so that its program directory is a folder of
+// the test's own; the copy's path.
+std::filesystem::path CopyProgram(const std::filesystem::path& program,
+                                  const std::filesystem::path& folder);
 
 }  // namespace trx::test
