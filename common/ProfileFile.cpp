@@ -83,7 +83,7 @@ InputFile::~InputFile() {
 bool InputFile::Read(char* buffer, std::size_t capacity, std::size_t& got) {
     got = 0;
     if (fd_ < 0) {
-        return false;
+        return missing_;
     }
     ssize_t n = 0;
     do {
@@ -100,7 +100,7 @@ bool InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity,
                        std::size_t& got) const {
     got = 0;
     if (fd_ < 0) {
-        return false;
+        return missing_;
     }
     ssize_t n = 0;
     do {

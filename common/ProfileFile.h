@@ -23,7 +23,8 @@ class InputFile final : public ByteSource {
 
     // False when the file is missing, unreadable or no regular file.
     bool IsOpen() const { return fd_ >= 0; }
-    // Nothing exists under the path (as opposed to something unreadable).
+    // Nothing exists under the path (as opposed to something unreadable). A
+    // missing file reads as an empty one.
     bool Missing() const { return missing_; }
 
     bool Read(char* buffer, std::size_t capacity, std::size_t& got) override;

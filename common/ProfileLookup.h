@@ -1,9 +1,10 @@
 #pragma once
 
-// The two lookups in a profile file: the value of a key, and the place where
-// a write goes. Both work on any byte source and stop as soon as they know.
+// The two lookups in a profile file: the value of a key, and the change that
+// a write makes. Both work on any byte source and stop as soon as they know.
 // Internal to the profile routines.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,15 +20,20 @@ namespace trx::profile {
 std::optional<std::u16string> FindValue(ByteSource& source, std::u16string_view section,
                                         std::u16string_view key);
 
-// Where a write of `key` in `section` goes.
-struct WriteSpot {
-    ScanSummary scan;
-    bool sectionFound = false;
-    std::optional<LineBounds> keyLine;  // the first line of the key in the section
-    std::u16string fileKey;             // the key as that line spells it
-    LineBounds lastFilled;              // the section's last line that is not blank
+// A write changes one stretch of the file: the bytes from `begin` to `end`
+// give way to `bytes`.
+struct FileEdit {
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+    std::string bytes;
 };
 
-WriteSpot LocateWrite(ByteSource& source, std::u16string_view section, std::u16string_view key);
+// The edit that sets `key` in `section` to `value` in the file of `size`
+// bytes that `source` reads; an empty source stands for a new file. The
+// texts have passed the code page, and the names have no blanks and tabs
+// around them. Nothing when the file cannot take the write.
+std::optional<FileEdit> PlanWrite(ByteSource& source, std::uint64_t size,
+                                  std::u16string_view section, std::u16string_view key,
+                                  std::u16string_view value);
 
 }  // namespace trx::profile

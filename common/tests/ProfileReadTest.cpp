@@ -14,39 +14,18 @@
 #include "common/Profile.h"
 #include "common/ProfileLookup.h"
 #include "common/ProfileScanner.h"
+#include "common/tests/ProfileTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace trx {
 namespace {
 
-// The bytes of a literal, NUL bytes included.
-template <std::size_t N>
-std::string Bytes(const char (&literal)[N]) {
-    return std::string(literal, N - 1);
-}
-
 using profile::LineBounds;
 using profile::LineBreak;
+using test::Bytes;
+using test::ChunkSource;
 using test::TempDir;
 using test::WriteFile;
-
-// Hands out the bytes in chunks of a chosen size, to put every boundary
-// between two reads somewhere else.
-class ChunkSource final : public profile::ByteSource {
-  public:
-    ChunkSource(std::string bytes, std::size_t chunk) : bytes_(std::move(bytes)), chunk_(chunk) {}
-    bool Read(char* buffer, std::size_t capacity, std::size_t& got) override {
-        got = std::min({chunk_, capacity, bytes_.size() - at_});
-        std::copy_n(bytes_.data() + at_, got, buffer);
-        at_ += got;
-        return true;
-    }
-
-  private:
-    std::string bytes_;
-    std::size_t chunk_;
-    std::size_t at_ = 0;
-};
 
 struct Line {
     std::u16string text;
@@ -318,11 +297,7 @@ TEST(ProfileLookup, AgreesWithAPlainReadingOnRandomFiles) {
     const std::string alphabet = Bytes("[]= \t\v\"';\r\n\0aAbB");
     const char* sections[] = {"", "a", "A", "a b", "b"};
     const char* keys[] = {"", "a", "A", "b", "[a", ";b"};
-    unsigned state = 2024;
-    auto next = [&state](unsigned range) {
-        state = state * 1103515245u + 12345u;
-        return (state >> 16) % range;
-    };
+    test::Dice next(2024);
     for (int round = 0; round < 50000; ++round) {
         std::string file;
         const unsigned length = next(48);

@@ -10,19 +10,18 @@
 #include <optional>
 #include <string>
 
+#include "common/CodePage.h"
 #include "common/Profile.h"
+#include "common/ProfileLookup.h"
+#include "common/Text.h"
+#include "common/tests/ProfileTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace trx {
 namespace {
 
-// The bytes of a literal, NUL bytes included.
-template <std::size_t N>
-std::string Bytes(const char (&literal)[N]) {
-    return std::string(literal, N - 1);
-}
-
 namespace fs = std::filesystem;
+using test::Bytes;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -77,6 +76,9 @@ TEST_F(ProfileWrite, ChangesOnlyWhatTheWriteNeeds) {
          "[T]\nb=2\n[S]\nk=v\n"},
         {"line_ends_like_the_first_cr", "[T]\rb=2\r\n", u"S", u"k", u"v", "[T]\rb=2\r\n[S]\rk=v\r"},
         {"line_ends_like_the_first_lf", "[T]\nb=2\r\n", u"S", u"k", u"v", "[T]\nb=2\r\n[S]\nk=v\n"},
+        // A CR before the LF of an empty line would join the two into one line end.
+        {"cr_line_end_before_empty_lf_line", "[S]\rx=1\n\n[T]\r", u"S", u"k", u"v",
+         "[S]\rx=1\nk=v\r\n\n[T]\r"},
         {"no_line_end_gives_cr_lf", "; only", u"S", u"k", u"v", "; only\r\n[S]\r\nk=v\r\n"},
         {"names_without_blanks_around", "", u" S\t", u" k ", u" v ", "[S]\r\nk= v \r\n"},
         {"code_page_text", "[S]\r\n", u"S", u"k", u"\u00E4\u20AC\u0141", "[S]\r\nk=\xE4\x80?\r\n"},
@@ -236,6 +238,82 @@ TEST_F(ProfileWrite, RefusesAUtf16FileWithALoneLastByte) {
     WriteFile(Path(), before);
     EXPECT_FALSE(Write(u"T", u"k", u"v"));
     EXPECT_EQ(ReadFile(Path()), before);
+}
+
+std::optional<std::u16string> Lookup(const std::string& file, const std::u16string& section,
+                                     const std::u16string& key) {
+    test::ChunkSource source(file, 4096);
+    return profile::FindValue(source, section, key);
+}
+
+std::string Apply(const std::string& file, const std::u16string& section, const std::u16string& key,
+                  const std::u16string& value, std::size_t chunk) {
+    test::ChunkSource source(file, chunk);
+    const auto edit = profile::PlanWrite(source, file.size(), section, key, value);
+    if (!edit) {
+        ADD_FAILURE() << "no edit";
+        return file;
+    }
+    return file.substr(0, edit->begin) + edit->bytes + file.substr(edit->end);
+}
+
+// Blank lines are never added or taken away by a write.
+int BlankLines(const std::string& file) {
+    class Counter final : public profile::LineHandler {
+      public:
+        void Text(std::u16string_view piece) override {
+            blank_ = blank_ && piece.find_first_not_of(u" \t\v\f") == std::u16string_view::npos;
+        }
+        bool EndLine(const profile::LineBounds&) override {
+            count += blank_ ? 1 : 0;
+            blank_ = true;
+            return true;
+        }
+        int count = 0;
+
+      private:
+        bool blank_ = true;
+    } counter;
+    test::ChunkSource source(file, 4096);
+    profile::ScanLines(source, counter);
+    return counter.count;
+}
+
+bool SameName(const std::u16string& a, const std::u16string& b) {
+    return EncodeWindows1252(ToUpper(a)) == EncodeWindows1252(ToUpper(b));
+}
+
+// On many small random files: the value reads back, no other lookup and no
+// blank line changes, and writing it again changes nothing.
+TEST(ProfileWritePlan, ChangesOnlyTheValueWrittenOnRandomFiles) {
+    const std::string alphabet = Bytes("[]= \t\v\"';\r\n\0aAbB");
+    const std::u16string sections[] = {u"", u"a", u"A", u"a b", u"b"};
+    const std::u16string keys[] = {u"a", u"A", u"b", u"[a", u";b"};
+    test::Dice next(7);
+    for (int round = 0; round < 6000; ++round) {
+        std::string file;
+        const unsigned length = next(40);
+        for (unsigned i = 0; i < length; ++i) {
+            file.push_back(alphabet[next(static_cast<unsigned>(alphabet.size()))]);
+        }
+        const std::u16string& section = sections[1 + next(4)];
+        const std::u16string& key = keys[next(5)];
+        std::u16string value;
+        for (unsigned i = next(4); i > 0; --i) {
+            value.push_back(u"xy1"[next(3)]);
+        }
+        const std::string after = Apply(file, section, key, value, 1 + next(8));
+        ASSERT_EQ(Lookup(after, section, key), value) << "round " << round;
+        for (const auto& s : sections) {
+            for (const auto& k : keys) {
+                if (!(SameName(s, section) && SameName(k, key))) {
+                    ASSERT_EQ(Lookup(after, s, k), Lookup(file, s, k)) << "round " << round;
+                }
+            }
+        }
+        ASSERT_EQ(BlankLines(after), BlankLines(file)) << "round " << round;
+        ASSERT_EQ(Apply(after, section, key, value, 4096), after) << "round " << round;
+    }
 }
 
 }  // namespace
