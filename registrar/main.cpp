@@ -3,13 +3,21 @@
 #include "platform/Process.h"
 #include "platform/qt/DesktopMessageBox.h"
 #include "platform/qt/QtSettingsStore.h"
+#include "registrar/dbus/CPXFileAutomation.h"
 #include "registrar/modCPX.h"
 
 int main(int argc, char** argv) {
+    if (const auto code = trx::HandleCPXFileRegistration(argc, argv)) {
+        return *code;
+    }
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);
     trx::QtSettingsStore store;
     trx::DesktopMessageBox messages("vxRegCPX");
     // Started by the automation system, Main returns at once and the program
-    // ends, since it does not serve its class on the bus yet.
-    return trx::Main(process, store, messages);
+    // serves its class on the bus.
+    const int status = trx::Main(process, store, messages);
+    if (process.mode == trx::StartMode::Automation) {
+        return trx::ServeCPXFile(argc, argv, store, messages, process.programDirectory);
+    }
+    return status;
 }

@@ -181,7 +181,7 @@ ProcessResult GdbusCall(const QString& destination, const QString& path, const Q
         QStringLiteral("gdbus"),
         QStringList{QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
                     destination, QStringLiteral("--object-path"), path, QStringLiteral("--method"),
-                    method} +
+                    method, QStringLiteral("--")} +
             args);
 }
 
