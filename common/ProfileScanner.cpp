@@ -1,5 +1,6 @@
 #include "common/ProfileScanner.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -17,20 +18,19 @@ constexpr char16_t kReplacement = 0xFFFD;
 // continuation bytes.
 class Utf8Decoder {
   public:
-    void Put(unsigned char b, std::u16string& out) {
+    // Writes the characters that `b` completes (at most two) to `out` and
+    // returns the new end.
+    char16_t* Put(unsigned char b, char16_t* out) {
         if (need_ > 0) {
             if ((b & 0xC0) == 0x80) {
                 cp_ = (cp_ << 6) | (b & 0x3Fu);
-                if (--need_ == 0) {
-                    Emit(out);
-                }
-                return;
+                return --need_ == 0 ? Emit(out) : out;
             }
-            out.push_back(kReplacement);
+            *out++ = kReplacement;
             need_ = 0;
         }
         if (b < 0x80) {
-            out.push_back(b);
+            *out++ = b;
         } else if (b >= 0xC2 && b < 0xE0) {
             Start(b & 0x1Fu, 1, 0x80);
         } else if (b >= 0xE0 && b < 0xF0) {
@@ -38,8 +38,14 @@ class Utf8Decoder {
         } else if (b >= 0xF0 && b < 0xF5) {
             Start(b & 0x07u, 3, 0x10000);
         } else {
-            out.push_back(kReplacement);
+            *out++ = kReplacement;
         }
+        return out;
+    }
+
+    void Put(unsigned char b, std::u16string& out) {
+        char16_t buffer[2];
+        out.append(buffer, Put(b, buffer));
     }
 
     // The line ends: a sequence still open is broken.
@@ -57,16 +63,17 @@ class Utf8Decoder {
         min_ = min;
     }
 
-    void Emit(std::u16string& out) const {
+    char16_t* Emit(char16_t* out) const {
         if (cp_ < min_ || (cp_ >= 0xD800 && cp_ < 0xE000) || cp_ > 0x10FFFF) {
-            out.push_back(kReplacement);
+            *out++ = kReplacement;
         } else if (cp_ >= 0x10000) {
             const char32_t v = cp_ - 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+            *out++ = static_cast<char16_t>(0xD800 + (v >> 10));
+            *out++ = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
         } else {
-            out.push_back(static_cast<char16_t>(cp_));
+            *out++ = static_cast<char16_t>(cp_);
         }
+        return out;
     }
 
     char32_t cp_ = 0;
@@ -76,7 +83,11 @@ class Utf8Decoder {
 
 class Scanner {
   public:
-    Scanner(ByteSource& source, LineHandler& handler) : source_(source), handler_(handler) {}
+    Scanner(ByteSource& source, LineHandler& handler) : source_(source), handler_(handler) {
+        for (std::size_t b = 0; b < cp1252_.size(); ++b) {
+            cp1252_[b] = DecodeWindows1252Byte(static_cast<unsigned char>(b));
+        }
+    }
 
     ScanSummary Run() {
         std::vector<char> buffer(kChunkSize);
@@ -170,13 +181,19 @@ class Scanner {
     }
 
     void Decode(const unsigned char* p, std::size_t n) {
+        const std::size_t old = text_.size();
         if (summary_.encoding == FileEncoding::Utf8) {
+            text_.resize(old + 2 * n);
+            char16_t* out = text_.data() + old;
             for (std::size_t k = 0; k < n; ++k) {
-                utf8_.Put(p[k], text_);
+                out = utf8_.Put(p[k], out);
             }
+            text_.resize(static_cast<std::size_t>(out - text_.data()));
         } else {
+            text_.resize(old + n);
+            char16_t* out = text_.data() + old;
             for (std::size_t k = 0; k < n; ++k) {
-                text_.push_back(DecodeWindows1252Byte(p[k]));
+                out[k] = cp1252_[p[k]];
             }
         }
     }
@@ -233,7 +250,7 @@ class Scanner {
         }
         switch (summary_.encoding) {
             case FileEncoding::Windows1252:
-                text_.push_back(DecodeWindows1252Byte(static_cast<unsigned char>(u)));
+                text_.push_back(cp1252_[u & 0xFF]);
                 break;
             case FileEncoding::Utf8:
                 utf8_.Put(static_cast<unsigned char>(u), text_);
@@ -305,6 +322,7 @@ class Scanner {
     ScanSummary summary_;
     std::u16string text_;
     Utf8Decoder utf8_;
+    std::array<char16_t, 256> cp1252_{};
     std::uint64_t offset_ = 0;
     std::uint64_t lineBegin_ = 0;
     std::uint64_t crAt_ = 0;
