@@ -248,15 +248,6 @@ TEST_F(VxRegCPXProgram, ReportsAStoreThatCannotBeWritten) {
     EXPECT_EQ(run.err, "Fehler: 'demo.cpx' konnte nicht in die Registry eingetragen werden.\n");
 }
 
-TEST_F(VxRegCPXProgram, AutomationStartEndsAtOnce) {
-    for (const char* embedding : {"-Embedding", "/EMBEDDING"}) {
-        const Outcome run = RunHere({embedding, "demo.cpx"});
-        EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.out + run.err, "");
-    }
-    EXPECT_FALSE(fs::exists(storeFile_));
-}
-
 TEST_F(VxRegCPXProgram, SimultaneousRegistrationsLoseNothing) {
     constexpr int kPrograms = 4;
     std::vector<ProgramRun> runs;
