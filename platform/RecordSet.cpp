@@ -1,8 +1,46 @@
 #include "platform/RecordSet.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace trx {
+
+void RecordSet::TextChunks::Append(std::u16string_view text) {
+    if (chunks.empty() || chunks.back().capacity() - chunks.back().size() < text.size()) {
+        chunks.emplace_back();
+        chunks.back().reserve(std::max(kChunkChars, text.size()));
+    }
+    std::u16string& chunk = chunks.back();
+    chunk.append(text);
+    ends.push_back((static_cast<std::uint64_t>(chunks.size() - 1) << 32) | chunk.size());
+}
+
+void RecordSet::TextChunks::Extend(std::u16string_view more) {
+    std::u16string& chunk = chunks.back();
+    if (chunk.capacity() - chunk.size() >= more.size()) {
+        chunk.append(more);
+    } else {
+        // Move the value begun so far into a chunk of its own that fits it all.
+        const std::u16string_view begun = View(ends.size() - 1);
+        std::u16string own;
+        own.reserve(std::max(kChunkChars, 2 * (begun.size() + more.size())));
+        own.append(begun).append(more);
+        chunk.resize(chunk.size() - begun.size());
+        chunks.push_back(std::move(own));
+    }
+    ends.back() = (static_cast<std::uint64_t>(chunks.size() - 1) << 32) | chunks.back().size();
+}
+
+std::u16string_view RecordSet::TextChunks::View(std::size_t value) const {
+    const std::uint64_t end = ends[value];
+    const std::size_t chunk = static_cast<std::size_t>(end >> 32);
+    const std::size_t stop = static_cast<std::size_t>(end & 0xFFFFFFFFu);
+    std::size_t start = 0;
+    if (value > 0 && (ends[value - 1] >> 32) == chunk) {
+        start = static_cast<std::size_t>(ends[value - 1] & 0xFFFFFFFFu);
+    }
+    return std::u16string_view(chunks[chunk]).substr(start, stop - start);
+}
 
 const RecordSet::Column& RecordSet::At(std::size_t record, std::size_t column) const {
     const Column& c = columns_.at(column);
@@ -21,8 +59,7 @@ std::u16string_view RecordSet::TextView(std::size_t record, std::size_t column) 
     if (c.field.type != FieldType::Text && c.field.type != FieldType::Decimal) {
         throw std::logic_error("record set: not a text field");
     }
-    const std::size_t begin = record == 0 ? 0 : c.ends[record - 1];
-    return std::u16string_view(c.chars).substr(begin, c.ends[record] - begin);
+    return c.texts.View(record);
 }
 
 FieldValue RecordSet::Value(std::size_t record, std::size_t column) const {
@@ -43,10 +80,10 @@ FieldValue RecordSet::Value(std::size_t record, std::size_t column) const {
         case FieldType::Date:
             return c.dates[record];
         case FieldType::Binary: {
-            const std::size_t begin = record == 0 ? 0 : c.ends[record - 1];
+            const std::size_t begin = record == 0 ? 0 : c.byteEnds[record - 1];
             const auto first = c.bytes.begin() + static_cast<std::ptrdiff_t>(begin);
             return std::vector<std::uint8_t>(
-                first, c.bytes.begin() + static_cast<std::ptrdiff_t>(c.ends[record]));
+                first, c.bytes.begin() + static_cast<std::ptrdiff_t>(c.byteEnds[record]));
         }
     }
     return Null{};
@@ -73,8 +110,12 @@ void RecordSetBuilder::Reserve(std::size_t records) {
             case FieldType::Date:
                 c.dates.reserve(records);
                 break;
-            default:
-                c.ends.reserve(records);
+            case FieldType::Text:
+            case FieldType::Decimal:
+                c.texts.ends.reserve(records);
+                break;
+            case FieldType::Binary:
+                c.byteEnds.reserve(records);
                 break;
         }
     }
@@ -104,10 +145,10 @@ void RecordSetBuilder::AppendNull(std::size_t column) {
             break;
         case FieldType::Text:
         case FieldType::Decimal:
-            c.ends.push_back(c.chars.size());
+            c.texts.Append(u"");
             break;
         case FieldType::Binary:
-            c.ends.push_back(c.bytes.size());
+            c.byteEnds.push_back(c.bytes.size());
             break;
     }
 }
@@ -115,17 +156,15 @@ void RecordSetBuilder::AppendNull(std::size_t column) {
 void RecordSetBuilder::AppendText(std::size_t column, std::u16string_view text) {
     RecordSet::Column& c = Expect(column, FieldType::Text, FieldType::Decimal);
     c.nulls.push_back(0);
-    c.chars.append(text);
-    c.ends.push_back(c.chars.size());
+    c.texts.Append(text);
 }
 
 void RecordSetBuilder::ExtendText(std::size_t column, std::u16string_view more) {
     RecordSet::Column& c = Expect(column, FieldType::Text, FieldType::Decimal);
-    if (c.ends.empty()) {
+    if (c.texts.ends.empty()) {
         throw std::logic_error("record set builder: no text to extend");
     }
-    c.chars.append(more);
-    c.ends.back() = c.chars.size();
+    c.texts.Extend(more);
 }
 
 void RecordSetBuilder::AppendInteger(std::size_t column, std::int64_t value) {
@@ -157,17 +196,17 @@ void RecordSetBuilder::AppendBinary(std::size_t column, const std::uint8_t* data
     RecordSet::Column& c = Expect(column, FieldType::Binary, FieldType::Binary);
     c.nulls.push_back(0);
     c.bytes.insert(c.bytes.end(), data, data + size);
-    c.ends.push_back(c.bytes.size());
+    c.byteEnds.push_back(c.bytes.size());
 }
 
 void RecordSetBuilder::ExtendBinary(std::size_t column, const std::uint8_t* data,
                                     std::size_t size) {
     RecordSet::Column& c = Expect(column, FieldType::Binary, FieldType::Binary);
-    if (c.ends.empty()) {
+    if (c.byteEnds.empty()) {
         throw std::logic_error("record set builder: no value to extend");
     }
     c.bytes.insert(c.bytes.end(), data, data + size);
-    c.ends.back() = c.bytes.size();
+    c.byteEnds.back() = c.bytes.size();
 }
 
 std::shared_ptr<const RecordSet> RecordSetBuilder::Build() {

@@ -56,17 +56,32 @@ class RecordSet {
   private:
     friend class RecordSetBuilder;
 
-    // Columns are stored whole: variable-length values share one buffer per
-    // column, so a load costs no allocation per value.
+    // Columns are stored whole, so a load costs no allocation per value.
+    // Texts go into chunks that are filled and never grown: a chunk that is
+    // full is left as it is and a new one started, so loading copies no text
+    // twice and hands no large blocks back and forth with the allocator.
+    struct TextChunks {
+        static constexpr std::size_t kChunkChars = 32 * 1024;
+        std::vector<std::u16string> chunks;
+        // Per value: its chunk in the high 32 bits, its end in that chunk in
+        // the low ones. A value starts where the one before it ended, or at
+        // 0 when it is the first of its chunk.
+        std::vector<std::uint64_t> ends;
+
+        void Append(std::u16string_view text);
+        void Extend(std::u16string_view more);
+        std::u16string_view View(std::size_t value) const;
+    };
+
     struct Column {
         Field field;
         std::vector<std::uint8_t> nulls;
         std::vector<std::int64_t> integers;  // Integer, Boolean
         std::vector<double> doubles;
         std::vector<DateTime> dates;
-        std::u16string chars;             // Text, Decimal
-        std::vector<std::uint8_t> bytes;  // Binary
-        std::vector<std::size_t> ends;    // Text, Decimal, Binary: end offset of each value
+        TextChunks texts;                   // Text, Decimal
+        std::vector<std::uint8_t> bytes;    // Binary
+        std::vector<std::size_t> byteEnds;  // Binary: end offset of each value
         std::size_t Count() const { return nulls.size(); }
     };
 

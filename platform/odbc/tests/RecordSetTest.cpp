@@ -48,5 +48,27 @@ TEST(RecordSetBuilder, RefusesColumnsOfDifferentLengthsAndMismatchedValues) {
     EXPECT_THROW(rs->Value(0, 2), std::out_of_range);
 }
 
+TEST(RecordSetBuilder, TextsKeepTheirValuesAcrossChunkBoundaries) {
+    RecordSetBuilder b;
+    const auto text = b.AddField(u"t", FieldType::Text);
+    std::vector<std::u16string> expected;
+    for (int i = 0; i < 20000; ++i) {
+        expected.push_back(std::u16string(static_cast<std::size_t>(i % 7), u'a') +
+                           static_cast<char16_t>(u'0' + i % 10));
+        b.AppendText(text, expected.back());
+    }
+    // A value that grows past its chunk moves into one of its own.
+    b.AppendText(text, std::u16string(1000, u'x'));
+    b.ExtendText(text, std::u16string(70000, u'y'));
+    expected.push_back(std::u16string(1000, u'x') + std::u16string(70000, u'y'));
+    b.AppendText(text, u"danach");
+    expected.push_back(u"danach");
+    auto rs = b.Build();
+    ASSERT_EQ(rs->RecordCount(), expected.size());
+    for (std::size_t r = 0; r < expected.size(); ++r) {
+        ASSERT_EQ(rs->TextView(r, 0), expected[r]) << r;
+    }
+}
+
 }  // namespace
 }  // namespace trx
