@@ -31,9 +31,10 @@ EntryProblem CheckEntry(std::u16string_view section, std::u16string_view key,
         return EntryProblem::EqualsInKey;
     }
     // A vertical tab or form feed at either end is lost from a key line, and
-    // "[...]" before the "=" makes the line a section header.
+    // a line that starts with "[" and holds a "]" anywhere is a section header.
     if (IsSpace(name.front()) || IsSpace(name.back()) ||
-        (name.front() == u'[' && name.find(u']') != std::u16string_view::npos)) {
+        (name.front() == u'[' && (name.find(u']') != std::u16string_view::npos ||
+                                  value.find(u']') != std::u16string_view::npos))) {
         return EntryProblem::UnreadableKey;
     }
     return EntryProblem::None;

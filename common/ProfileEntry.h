@@ -14,7 +14,7 @@ enum class EntryProblem {
     BracketInSection,  // "]" would end the header early
     EmptyKey,          // empty or blanks only
     EqualsInKey,       // "=" would end the key early
-    UnreadableKey,     // the line would not read back as this key
+    UnreadableKey,     // the line would not read back as a key line of this key
 };
 
 EntryProblem CheckEntry(std::u16string_view section, std::u16string_view key,

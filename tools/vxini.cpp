@@ -59,8 +59,8 @@ std::string_view Explain(trx::profile::EntryProblem problem) {
         case EntryProblem::EqualsInKey:
             return "the key holds \"=\"";
         case EntryProblem::UnreadableKey:
-            return "the key would not read back as a key (it starts as a section header, "
-                   "or ends in a vertical tab or form feed)";
+            return "the line would not read back as this key (it would start with \"[\" "
+                   "and hold \"]\", or the key ends in a vertical tab or form feed)";
         case EntryProblem::None:
             break;
     }

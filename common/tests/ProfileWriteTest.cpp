@@ -128,6 +128,7 @@ TEST_F(ProfileWrite, RefusesWhatAProfileLineCannotHold) {
         {"empty_key", u"S", u"", u"v"},
         {"blank_key", u"S", u" \t ", u"v"},
         {"key_that_reads_as_header", u"S", u"[a]", u"v"},
+        {"line_that_reads_as_header", u"S", u"[a", u"b]"},
         {"key_ending_in_vertical_tab", u"S", u"k\v", u"v"},
     };
     const std::string before = "[S]\r\nk=old\r\n";
