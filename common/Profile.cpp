@@ -71,6 +71,7 @@ bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
     const auto sectionName = profile::TrimBlanksAndTabs(sectionText);
     const auto keyName = profile::TrimBlanksAndTabs(keyText);
 
+    const profile::FolderLock lock(path);
     profile::InputFile old(path);
     if (!old.IsOpen() && !old.Missing()) {
         return false;  // a directory, or a file we cannot read and so cannot keep

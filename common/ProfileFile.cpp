@@ -1,6 +1,7 @@
 #include "common/ProfileFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,6 +112,27 @@ bool InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity,
     }
     got = static_cast<std::size_t>(n);
     return true;
+}
+
+FolderLock::FolderLock(const std::string& path) {
+    fd_ = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) {
+        return;
+    }
+    int locked = -1;
+    do {
+        locked = ::flock(fd_, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+FolderLock::~FolderLock() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // releases the lock
+    }
 }
 
 bool OutputFile::Write(std::string_view bytes) {

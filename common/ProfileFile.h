@@ -60,6 +60,22 @@ class OutputFile {
 
 inline constexpr std::uint64_t kToEnd = UINT64_MAX;
 
+// Keeps other writers of the profile routines out of the folder of `path`
+// while a write reads, plans and replaces its file, so that two writes at the
+// same time cannot lose one of them. Readers need no lock: they see the old
+// file or the new one. Where the folder cannot be locked the write goes on
+// unguarded, as it would without the lock.
+class FolderLock {
+  public:
+    explicit FolderLock(const std::string& path);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+  private:
+    int fd_ = -1;
+};
+
 // Writes a new file through `fill` in the folder of `path`, makes it durable
 // and renames it over `path`. The new file takes the mode and owner of `old`
 // when that is open, and a file its user may not write is not replaced. On

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "common/CodePage.h"
 #include "common/Profile.h"
@@ -183,6 +184,26 @@ TEST_F(ProfileWrite, AFailedWriteLeavesTheOldFileIntact) {
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadFile(Path()), before);
     ExpectNoLeftovers();
+}
+
+TEST_F(ProfileWrite, LosesNoneOfTwoWritesAtTheSameTime) {
+    constexpr int kWrites = 20;
+    auto writer = [this](char16_t prefix) {
+        for (int i = 0; i < kWrites; ++i) {
+            const std::u16string key = prefix + FromUtf8(std::to_string(i));
+            EXPECT_TRUE(Write(u"S", key, u"v"));
+        }
+    };
+    std::thread first(writer, u'a');
+    std::thread second(writer, u'b');
+    first.join();
+    second.join();
+    for (const char16_t prefix : {u'a', u'b'}) {
+        for (int i = 0; i < kWrites; ++i) {
+            const std::u16string key = prefix + FromUtf8(std::to_string(i));
+            EXPECT_EQ(ReadINIValue(Path().u16string(), u"S", key, u"lost"), u"v") << ToUtf8(key);
+        }
+    }
 }
 
 TEST_F(ProfileWrite, KeepsTheFilesPermissions) {
