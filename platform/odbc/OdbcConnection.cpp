@@ -82,13 +82,14 @@ constexpr SQLULEN kMaxBlockRows = 1024;
 constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 constexpr SQLULEN kMaxTextChars = 4096;  // longer texts are read on in pieces
 constexpr SQLLEN kPieceBytes = 64 * 1024;
+constexpr SQLULEN kUnknownSize = 255;  // for drivers that report a size of 0
 
 Binding Plan(SQLSMALLINT sqlType, SQLULEN columnSize) {
     Binding b;
     auto text = [&](FieldType type, SQLULEN chars) {
         b.type = type;
         b.cType = SQL_C_WCHAR;
-        chars = std::clamp<SQLULEN>(chars, 1, kMaxTextChars);
+        chars = std::clamp<SQLULEN>(chars == 0 ? kUnknownSize : chars, 1, kMaxTextChars);
         b.elementBytes = static_cast<SQLLEN>((chars + 1) * sizeof(SQLWCHAR));
     };
     switch (sqlType) {
@@ -115,7 +116,7 @@ Binding Plan(SQLSMALLINT sqlType, SQLULEN columnSize) {
         case SQL_DECIMAL:
         case SQL_NUMERIC:
             // As text, so that no digit is lost to a binary number.
-            text(FieldType::Decimal, columnSize + 3);
+            text(FieldType::Decimal, columnSize == 0 ? 0 : columnSize + 3);  // sign, point
             break;
         case SQL_TYPE_DATE:
         case SQL_TYPE_TIMESTAMP:
@@ -137,7 +138,8 @@ Binding Plan(SQLSMALLINT sqlType, SQLULEN columnSize) {
         case SQL_LONGVARBINARY:
             b.type = FieldType::Binary;
             b.cType = SQL_C_BINARY;
-            b.elementBytes = static_cast<SQLLEN>(std::clamp<SQLULEN>(columnSize, 1, kMaxTextChars));
+            b.elementBytes = static_cast<SQLLEN>(
+                std::clamp<SQLULEN>(columnSize == 0 ? kUnknownSize : columnSize, 1, kMaxTextChars));
             break;
         default:
             // Character types and whatever else the driver can render as text.
