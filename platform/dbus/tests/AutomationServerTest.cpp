@@ -217,6 +217,15 @@ TEST_F(AutomationServerTest, ACallArrivingDuringANestedEventLoopWaitsForTheRunni
               QStringLiteral("nest-begin,nest-end,mark"));
 }
 
+TEST_F(AutomationServerTest, ACallLongerThanTheBusDefaultTimeoutIsWaitedFor) {
+    ServeProbe();
+    auto probe = Create();
+    // A person may take minutes over a message box; 26 s is past the 25 s
+    // that D-Bus clients wait by default.
+    EXPECT_NO_THROW(probe.Call(QStringLiteral("Nest"), {26000}));
+    EXPECT_EQ(probe.Call(QStringLiteral("Log")).toString(), QStringLiteral("nest-begin,nest-end"));
+}
+
 TEST_F(AutomationServerTest, EventsReachTheClientsAsSignals) {
     ServeProbe();
     auto probe = Create();
