@@ -12,9 +12,11 @@ TEST(Utf8, RoundTripsBmpAndAstralCharacters) {
 }
 
 TEST(Utf8, InvalidInputBecomesReplacementCharacter) {
-    EXPECT_EQ(FromUtf8("a\xFF" "b"), u"a\uFFFDb");
-    EXPECT_EQ(FromUtf8("\xC3"), u"\uFFFD");          // cut sequence
-    EXPECT_EQ(FromUtf8("\xE0\x80\x80"), u"\uFFFD");  // overlong
+    EXPECT_EQ(FromUtf8("a\xFF"
+                       "b"),
+              u"a\uFFFDb");
+    EXPECT_EQ(FromUtf8("\xC3"), u"\uFFFD");                                  // cut sequence
+    EXPECT_EQ(FromUtf8("\xE0\x80\x80"), u"\uFFFD");                          // overlong
     EXPECT_EQ(ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");  // lone surrogate
 }
 
