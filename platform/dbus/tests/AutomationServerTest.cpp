@@ -7,6 +7,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -250,6 +251,21 @@ TEST_F(AutomationServerTest, ServerGivesUpItsNameAndEndsAfterTheLastRelease) {
     auto again = Create();
     EXPECT_NE(again.Server(), unique);
     EXPECT_EQ(again.Path(), QStringLiteral("/Probe/1"));
+}
+
+TEST_F(AutomationServerTest, CallsThatMeetAnEndingServerAreAnsweredAndTheNextStartsANewOne) {
+    // Without a linger the server ends right after each Release, so the next
+    // CreateInstance often reaches it while it ends.
+    ServeProbe({QStringLiteral("--linger=0")});
+    QSet<QString> servers;
+    for (int round = 0; round < 15; ++round) {
+        auto probe = Create();
+        servers.insert(probe.Server());
+        EXPECT_EQ(probe.Call(QStringLiteral("Echo"), {QStringLiteral("r")}).toString(),
+                  QStringLiteral("r|0|0"));
+        probe.Release();
+    }
+    EXPECT_GT(servers.size(), 1);  // servers did end between the rounds
 }
 
 TEST_F(AutomationServerTest, ObjectsOfAClientWhoseConnectionGoesAreDropped) {
