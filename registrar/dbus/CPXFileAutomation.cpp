@@ -75,6 +75,9 @@ int ServeCPXFile(int& argc, char** argv, SettingsStore& store, MessageBox& messa
     std::unique_ptr<QCoreApplication> application;
     if (DesktopMessageBox::DisplayReachable()) {
         application = std::make_unique<QApplication>(argc, argv);
+        // The server's lifetime follows its objects: closing the last message
+        // box must not end it.
+        QApplication::setQuitOnLastWindowClosed(false);
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
