@@ -92,10 +92,12 @@ TEST_F(ProgramTest, TheDialogWithoutADisplayWarnsAndEndsWithStatusOne) {
 }
 
 // What the bus server does with the start is its own affair (it needs a
-// session bus); neither the version box nor the dialog may appear.
+// session bus); neither the version box nor the dialog may appear. The bus
+// address leads nowhere, so that the run never serves on the user's own bus.
 TEST_F(ProgramTest, StartedByTheAutomationSystemShowsNeitherBoxNorDialog) {
     WriteFile(Ini(), kRecord);
-    const Outcome run = Start("LC_ALL=de_DE.UTF-8", "-Embedding /CREATE");
+    const Outcome run = Start("LC_ALL=de_DE.UTF-8 DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent",
+                              "-Embedding /CREATE");
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.find("Erforderliche Datenbankversion"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("Create Version"), std::string::npos) << run.err;
