@@ -86,6 +86,9 @@ struct MethodSpec {
     QList<ArgSpec> in;
     ArgSpec result;  // empty signature: the method returns nothing
     MethodHandler call;
+    // Further out arguments after result. With any, the handler returns a
+    // QVariantList that holds result and then these, in order.
+    QList<ArgSpec> moreResults = {};
 
     // The in-signatures that the method answers, the full one last.
     QList<QString> AcceptedSignatures() const;
@@ -140,11 +143,13 @@ class ClassBuilder {
     }
 
     ClassBuilder& Method(QString name, std::uint32_t dispatchId, QList<ArgSpec> in, ArgSpec result,
-                         std::function<QVariant(T&, const QVariantList&)> call) {
+                         std::function<QVariant(T&, const QVariantList&)> call,
+                         QList<ArgSpec> moreResults = {}) {
         class_.methods.push_back({std::move(name), dispatchId, std::move(in), std::move(result),
                                   [call = std::move(call)](ServedObject& o, const QVariantList& a) {
                                       return call(Of(o), a);
-                                  }});
+                                  },
+                                  std::move(moreResults)});
         return *this;
     }
 

@@ -85,6 +85,13 @@ QVariant AutomationObject::Call(const QString& method, const QVariantList& args)
     return result.isEmpty() ? QVariant() : result.front();
 }
 
+QVariantList AutomationObject::CallForResults(const QString& method,
+                                              const QVariantList& args) const {
+    auto call = QDBusMessage::createMethodCall(server_, path_, interface_, method);
+    call.setArguments(args);
+    return CallWithoutTimeout(connection_, call);
+}
+
 QVariant AutomationObject::Get(const QString& property) const {
     auto call = QDBusMessage::createMethodCall(server_, path_, kProperties, QStringLiteral("Get"));
     call << interface_ << property;

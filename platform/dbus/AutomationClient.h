@@ -42,6 +42,8 @@ class AutomationObject {
     // A method of the class's default interface; its result, or an invalid
     // QVariant for a method without one.
     QVariant Call(const QString& method, const QVariantList& args = {}) const;
+    // The same for a method with several out arguments: all of them, in order.
+    QVariantList CallForResults(const QString& method, const QVariantList& args = {}) const;
     QVariant Get(const QString& property) const;
     void Set(const QString& property, const QVariant& value) const;
     // Ends the object on the server.

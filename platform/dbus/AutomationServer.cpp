@@ -366,7 +366,13 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
         // call that waits behind this one, never during it.
         const QVariant result = method->call(*entry.object, args);
         QDBusMessage reply = message.createReply();
-        if (!method->result.signature.isEmpty()) {
+        if (!method->moreResults.isEmpty()) {
+            const QVariantList results = result.toList();
+            for (qsizetype i = 0; i < results.size(); ++i) {
+                const ArgSpec& spec = i == 0 ? method->result : method->moreResults[i - 1];
+                reply << AsSignature(spec.signature, results[i]);
+            }
+        } else if (!method->result.signature.isEmpty()) {
             reply << AsSignature(method->result.signature, result);
         }
         Send(reply);

@@ -161,6 +161,11 @@ QString IntrospectServedObject(const AutomationClass& served) {
             WriteArg(out, method.result, "out");
             out << "\n";
         }
+        for (const auto& more : method.moreResults) {
+            out << "      ";
+            WriteArg(out, more, "out");
+            out << "\n";
+        }
         out << "    </method>\n";
     }
     for (const auto& property : served.properties) {
