@@ -1,0 +1,302 @@
+// vxRegCPX under load and faults, run as the built program: many registrars
+// at once, a store it may not write, and CPX files and command lines that no
+// one would write by hand.
+
+#include "tests/reliability/Child.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace trx::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+using Sections = std::map<std::string, std::map<std::string, std::string>>;
+
+// The store file as sections of keys, and whether every line is a header,
+// a key line or empty (a torn or mixed-up file is not).
+struct StoreFile {
+    Sections sections;
+    bool whole = true;
+};
+
+StoreFile ParseStore(const std::string& text) {
+    StoreFile store;
+    std::istringstream lines(text);
+    std::string line;
+    std::string section;
+    while (std::getline(lines, line)) {
+        if (line.empty()) {
+            continue;
+        }
+        if (line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            store.whole = store.whole && store.sections.count(section) == 0;
+            store.sections[section];
+        } else if (const auto equals = line.find('='); equals != std::string::npos) {
+            store.sections[section][line.substr(0, equals)] = line.substr(equals + 1);
+        } else {
+            store.whole = false;
+        }
+    }
+    return store;
+}
+
+class RegistrarReliabilityTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        OpenForEveryone(dir_.Path());
+        fs::create_directories(bin_);
+        fs::copy_file(TRX_VXREGCPX, program_);
+        WriteFile(bin_ / "tool", "");
+        WriteFile(bin_ / "icon.svg", "");
+        fs::create_directories(config_);
+    }
+
+    fs::path WriteCpx(const std::string& name, const std::string& key, int startType = 1) const {
+        const fs::path path = dir_ / name;
+        WriteFile(path, "[Reginfo]\r\nKey=" + key + "\r\nName=Eintrag " + key +
+                            "\r\nTarget=tool\r\nIcon=icon.svg\r\nDescription=Beschreibung " + key +
+                            "\r\nStartType=" + std::to_string(startType) + "\r\n");
+        return path;
+    }
+
+    ChildResult Registrar(const std::vector<std::string>& arguments, bool unprivileged = false,
+                          std::chrono::milliseconds deadline = std::chrono::seconds(120)) const {
+        std::vector<std::string> argv{program_.string()};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        ChildOptions options;
+        options.folder = dir_.Path();
+        options.environment = {{"XDG_CONFIG_HOME", config_.string()}};
+        options.unprivileged = unprivileged;
+        options.deadline = deadline;
+        return RunChild(argv, options);
+    }
+
+    fs::path StorePath() const { return config_ / "Velmora" / "vxtControlPanel.ini"; }
+
+    TempDir dir_;
+    fs::path bin_ = dir_ / "bin";
+    fs::path program_ = bin_ / "vxRegCPX";
+    fs::path config_ = dir_ / "config";
+};
+
+TEST_F(RegistrarReliabilityTest, EightRegistrarsAtOnceKeepAllFourHundredEntries) {
+    constexpr int kProcesses = 8;
+    constexpr int kFilesEach = 50;
+    auto key = [](int p, int f) { return "P" + std::to_string(p) + "F" + std::to_string(f); };
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int f = 0; f < kFilesEach; ++f) {
+            WriteCpx(key(p, f) + ".cpx", key(p, f), p * 100 + f);
+        }
+    }
+    // Eight workers, each running its fifty registrations one after another,
+    // so that eight registrars write the store at every moment.
+    std::vector<std::vector<ChildResult>> results(kProcesses);
+    std::vector<std::thread> workers;
+    for (int p = 0; p < kProcesses; ++p) {
+        workers.emplace_back([&, p] {
+            for (int f = 0; f < kFilesEach; ++f) {
+                results[p].push_back(Registrar({(dir_ / (key(p, f) + ".cpx")).string(), "/q"}));
+            }
+        });
+    }
+    for (auto& worker : workers) {
+        worker.join();
+    }
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int f = 0; f < kFilesEach; ++f) {
+            const ChildResult& run = results[p][f];
+            EXPECT_EQ(run.status, 0) << key(p, f) << ": " << run.err;
+        }
+    }
+
+    const StoreFile store = ParseStore(ReadFile(StorePath()));
+    EXPECT_TRUE(store.whole);
+    ASSERT_EQ(store.sections.count("Entries"), 1u);
+    EXPECT_EQ(store.sections.at("Entries").size(), 400u);
+    int complete = 0;
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int f = 0; f < kFilesEach; ++f) {
+            const std::string k = key(p, f);
+            const auto entries = store.sections.at("Entries");
+            EXPECT_EQ(entries.count(k) ? entries.at(k) : "", "Eintrag " + k);
+            const std::map<std::string, std::string> expected = {
+                {"Description", "Beschreibung " + k},
+                {"Icon", (bin_ / "icon.svg").string()},
+                {"StartType", std::to_string(p * 100 + f)},
+                {"Target", (bin_ / "tool").string()}};
+            const auto section = store.sections.find(k);
+            if (section != store.sections.end() && section->second == expected) {
+                ++complete;
+            } else {
+                ADD_FAILURE() << "the four values of " << k << " are missing or wrong";
+            }
+        }
+    }
+    EXPECT_EQ(complete, 400);
+}
+
+// The unprivileged user may read the store but not write it: its file is
+// read-only, or its folder is missing and cannot be made.
+class StoreFaultTest : public RegistrarReliabilityTest {
+  protected:
+    void SetUp() override {
+        RegistrarReliabilityTest::SetUp();
+        // The store as a first run left it, with another entry in it.
+        cpx_ = WriteCpx("new.cpx", "Neu");
+        ASSERT_EQ(Registrar({WriteCpx("other.cpx", "Anderer").string(), "/q"}).status, 0);
+        before_ = ReadFile(StorePath());
+        GiveToUnprivilegedUser(config_);
+    }
+
+    void ExpectFailureAndStoreUnchanged(const ChildResult& run, const std::string& message) {
+        EXPECT_EQ(run.status, 1) << run.out << run.err;
+        EXPECT_EQ(run.err, "Fehler: '" + cpx_.string() + "' " + message + "\n");
+        EXPECT_EQ(ReadFile(StorePath()), before_);
+    }
+
+    fs::path cpx_;
+    std::string before_;
+};
+
+TEST_F(StoreFaultTest, AReadOnlyStoreFileFailsRegistrationAndRemovalAndKeepsEveryEntry) {
+    fs::permissions(StorePath(),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ExpectFailureAndStoreUnchanged(Registrar({cpx_.string(), "/qe"}, true),
+                                   "konnte nicht in die Registry eingetragen werden.");
+    ASSERT_EQ(Registrar({WriteCpx("again.cpx", "Anderer").string(), "/u", "/qe"}, true).status, 1);
+    EXPECT_EQ(ReadFile(StorePath()), before_);
+}
+
+TEST_F(StoreFaultTest, AStoreFolderThatCannotBeMadeFailsForRootToo) {
+    // A file where the folder should be stops every user, root included.
+    fs::rename(config_ / "Velmora", dir_ / "kept");
+    WriteFile(config_ / "Velmora", "");
+    const ChildResult run = Registrar({cpx_.string(), "/qe"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "Fehler: '" + cpx_.string() + "' konnte nicht in die Registry eingetragen werden.\n");
+    EXPECT_EQ(ReadFile(dir_ / "kept" / "vxtControlPanel.ini"), before_);
+}
+
+TEST_F(StoreFaultTest, AMissingStoreFolderInAFolderOfSomeoneElseFails) {
+    fs::rename(config_ / "Velmora", dir_ / "kept");
+    fs::remove(config_);
+    fs::create_directory(config_);  // root's, closed to the unprivileged user
+    fs::permissions(config_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+    if (geteuid() != 0) {
+        fs::permissions(config_, fs::perms::owner_write, fs::perm_options::remove);
+    }
+    const ChildResult run = Registrar({cpx_.string(), "/qe"}, true);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "Fehler: '" + cpx_.string() + "' konnte nicht in die Registry eingetragen werden.\n");
+    EXPECT_FALSE(fs::exists(config_ / "Velmora"));
+}
+
+// CPX files that are no CPX files: the registrar says so, in bounded time and
+// memory, and a key line after binary junk or a huge line is still found.
+TEST_F(RegistrarReliabilityTest, BadCpxFilesGetAClearMessageInBoundedMemory) {
+    std::mt19937 random(9);
+    auto bytes = [&](std::size_t n) {
+        std::string text(n, '\0');
+        for (char& ch : text) {
+            ch = static_cast<char>(random());
+        }
+        return text;
+    };
+    const std::string valid =
+        "[Reginfo]\r\nKey=Gut\r\nName=Gut\r\nTarget=tool\r\nIcon=icon.svg\r\n";
+    struct Case {
+        std::string name;
+        std::string contents;
+        bool registers;  // else the file format message
+    };
+    const std::vector<Case> cases = {
+        {"random.cpx", bytes(1 << 20), false},
+        {"nul.cpx",
+         "[Reginfo]\r\nKey=\0Gut\r\nName=Gut\r\nTarget=tool\r\nIcon=icon.svg\r\n"
+         "\0\0\0"s,
+         false},
+        {"nul-after.cpx", valid + std::string(100000, '\0'), true},
+        {"junk-before.cpx", bytes(300000) + "\r\n" + valid, true},
+        {"long-line.cpx",
+         "[Reginfo]\r\nDescription=" + std::string(8 << 20, 'x') + "\r\n" + valid.substr(11), true},
+        {"invalid-utf8.cpx",
+         "\xEF\xBB\xBF[Reginfo]\r\nKey=\xC3\x28\xFF\xFE\r\nName=\x80\x80"
+         "\r\nTarget=tool\r\nIcon=icon.svg\r\n",
+         true},
+        {"utf16-odd.cpx", "\xFF\xFE[\0R\0"s + bytes(10001), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(dir_ / c.name, c.contents);
+        const ChildResult run = Registrar({(dir_ / c.name).string(), "/qe"});
+        if (c.registers) {
+            EXPECT_EQ(run.status, 0) << run.err;
+        } else {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.err, "Fehler: '" + (dir_ / c.name).string() +
+                                   "' nicht gefunden oder ungültiges Dateiformat.\n");
+        }
+        EXPECT_LT(run.maxRssKiB, 200 * 1024) << "memory grows with the file";
+    }
+}
+
+TEST_F(RegistrarReliabilityTest, AHundredMegabyteCpxFileCostsTimeButNoMemory) {
+    const fs::path big = dir_ / "big.cpx";
+    {
+        std::string block;
+        for (int i = 0; i < 1000; ++i) {
+            block += "Zeile" + std::to_string(i) + "=" + std::string(94, 'v') + "\r\n";
+        }
+        std::ofstream out(big, std::ios::binary);
+        while (static_cast<std::size_t>(out.tellp()) < 100u * 1024 * 1024) {
+            out << block;
+        }
+        out << "[Reginfo]\r\nKey=Gross\r\nName=Gross\r\nTarget=tool\r\nIcon=icon.svg\r\n";
+    }
+    const ChildResult run = Registrar({big.string(), "/q"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_LT(run.maxRssKiB, 200 * 1024);
+    StoreFile store = ParseStore(ReadFile(StorePath()));
+    EXPECT_EQ(store.sections["Entries"]["Gross"], "Gross");
+}
+
+TEST_F(RegistrarReliabilityTest, CommandLinesOfHundredsOfKilobytes) {
+    // One argument may hold at most 128 KiB, so the long lines are several.
+    const std::string part(120 * 1024, 'a');
+    const ChildResult longPath = Registrar({part, part, part, "/qe"});
+    EXPECT_EQ(longPath.status, 1);
+    EXPECT_EQ(longPath.err, "Fehler: '" + part + " " + part + " " + part +
+                                "' nicht gefunden oder ungültiges Dateiformat.\n");
+
+    std::string switches;
+    while (switches.size() < 120 * 1024) {
+        switches += "/x/q";
+    }
+    const fs::path cpx = WriteCpx("many.cpx", "Viele");
+    const ChildResult manySwitches = Registrar({cpx.string(), switches, switches, switches});
+    EXPECT_EQ(manySwitches.status, 0) << manySwitches.err;
+    EXPECT_EQ(manySwitches.out, "") << "/q is among the switches";
+    EXPECT_EQ(ParseStore(ReadFile(StorePath())).sections["Entries"]["Viele"], "Eintrag Viele");
+}
+
+}  // namespace
+}  // namespace trx::test
