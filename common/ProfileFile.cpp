@@ -35,8 +35,14 @@ std::filesystem::path FolderOf(const std::filesystem::path& path) {
 int CreateTemporary(const std::filesystem::path& target, std::string& name) {
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const auto suffix = std::to_string(random()) + std::to_string(random());
-        name = (FolderOf(target) / ("." + target.filename().string() + ".tmp" + suffix)).string();
+        // Built by appending: GCC 12 misreads `"." + std::string&&` (an insert at
+        // the front) as an overlapping copy and warns with -Wrestrict in Release.
+        std::string leaf = ".";
+        leaf += target.filename().string();
+        leaf += ".tmp";
+        leaf += std::to_string(random());
+        leaf += std::to_string(random());
+        name = (FolderOf(target) / leaf).string();
         // 0666 lets the umask decide for a new file; a replaced one gets its old mode below.
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {

@@ -104,8 +104,10 @@ void LineClassifier::Feed(std::u16string_view piece) {
 }
 
 bool LineClassifier::Settled() const {
-    const bool keySettled = equals_ && !(keyMatched_ && wantValue_);
-    const bool headerSettled = !headerCandidate_ || (closed_ && section_.Mismatched());
+    const bool keySettled = !wantKeys_ || (equals_ && !(keyMatched_ && wantValue_));
+    // A header that matched at an earlier "]" may still lose the match at a later one.
+    const bool headerSettled =
+        !headerCandidate_ || (closed_ && section_.Mismatched() && !closedMatches_);
     return !leading_ && !blank_ && keySettled && headerSettled;
 }
 
@@ -123,6 +125,9 @@ void LineClassifier::Put(char16_t c) {
             closedMatches_ = section_.Matches();
         }
         section_.Put(c);
+    }
+    if (!wantKeys_) {
+        return;
     }
     if (!equals_) {
         if (c == u'=') {

@@ -73,6 +73,10 @@ class LineClassifier {
 
     // Whether the value of a matching key is collected for the coming line.
     void WantValue(bool want) { wantValue_ = want; }
+    // Whether key lines matter for the coming line. When they do not (a lookup
+    // outside its section), a line settles as soon as it cannot be a header,
+    // and a key line reads as Other.
+    void WantKeys(bool want) { wantKeys_ = want; }
     void Feed(std::u16string_view piece);
     // Nothing more of the line can change its facts.
     bool Settled() const;
@@ -93,6 +97,7 @@ class LineClassifier {
     std::uint64_t valueLength_ = 0;  // up to its last character that is no space
     char16_t valueLast_ = 0;
     bool wantValue_ = false;
+    bool wantKeys_ = true;
     bool leading_ = true;  // only blanks and tabs so far
     bool headerCandidate_ = false;
     bool closed_ = false;

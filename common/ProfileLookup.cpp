@@ -13,6 +13,7 @@ class ValueFinder final : public LineHandler {
     ValueFinder(std::u16string_view section, std::u16string_view key)
         : classifier_(section, key), nameless_(section.empty()), inSection_(nameless_) {
         classifier_.WantValue(inSection_);
+        classifier_.WantKeys(inSection_);
     }
 
     void Text(std::u16string_view piece) override { classifier_.Feed(piece); }
@@ -33,6 +34,8 @@ class ValueFinder final : public LineHandler {
         }
         classifier_.Reset();
         classifier_.WantValue(inSection_);
+        // Outside the section only headers count: key lines settle at once.
+        classifier_.WantKeys(inSection_);
         return more;
     }
 

@@ -45,8 +45,16 @@ std::u16string Decimal(std::int32_t value) {
 }
 
 std::u16string LoadFailureText(std::u16string_view iniPath, const AutomationError& error) {
-    return u"'" + std::u16string(iniPath) + u"' konnte nicht gelesen werden: " +
-           error.Description() + u" (Fehler " + Decimal(error.Number()) + u").";
+    // Appended piece by piece: GCC 12 misreads `u"'" + std::u16string&&` (an
+    // insert at the front) as an overlapping copy and warns with -Wrestrict.
+    std::u16string text = u"'";
+    text += iniPath;
+    text += u"' konnte nicht gelesen werden: ";
+    text += error.Description();
+    text += u" (Fehler ";
+    text += Decimal(error.Number());
+    text += u").";
+    return text;
 }
 
 Version::Version(std::u16string iniPath, const Clock& clock) : iniPath_(std::move(iniPath)) {

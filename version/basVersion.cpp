@@ -60,10 +60,16 @@ std::u16string LongDateText(double date, const Locale& locale) {
 std::u16string VersionMessageText(const Version& version, const Locale& locale) {
     const std::u16string requiredDBVersion = RequiredDBVersionText(version.GetRequiredDBVersion());
     std::u16string text = u"Version: " + version.GetVersion();
-    text += u" - Build: " + Decimal(version.GetBuild());
-    text += u"." + Decimal(version.GetBuildIndex());
-    text += u" (" + LongDateText(version.GetBuildDate(), locale) + u")";
-    text += u"\r\n\r\nErforderliche Datenbankversion: " + requiredDBVersion;
+    // Appended piece by piece: GCC 12 misreads `u"." + std::u16string&&` (an
+    // insert at the front) as an overlapping copy and warns with -Wrestrict.
+    text += u" - Build: ";
+    text += Decimal(version.GetBuild());
+    text += u'.';
+    text += Decimal(version.GetBuildIndex());
+    text += u" (";
+    text += LongDateText(version.GetBuildDate(), locale);
+    text += u")\r\n\r\nErforderliche Datenbankversion: ";
+    text += requiredDBVersion;
     return text;
 }
 

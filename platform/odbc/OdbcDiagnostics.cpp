@@ -76,7 +76,12 @@ std::u16string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, bool narrow
         if (!joined.empty()) {
             joined += u"; ";
         }
-        joined += u"[" + std::u16string(state, 5) + u"] " + text;
+        // Appended piece by piece: GCC 12 misreads `u"[" + std::u16string&&` (an
+        // insert at the front) as an overlapping copy and warns with -Wrestrict.
+        joined += u'[';
+        joined.append(state, 5);
+        joined += u"] ";
+        joined += text;
     }
     return joined;
 }

@@ -1,0 +1,116 @@
+// vxRegCPX entry.cpx /q as a whole process, as an install script runs it,
+// against a bare program that only creates a QCoreApplication and ends. Also
+// checks that a quiet run never starts the GUI toolkit.
+#include <fstream>
+#include <sstream>
+
+#include "bench/BenchSupport.h"
+#include "bench/ProcessRunner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using trx::bench::Clock;
+
+std::string ReadAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool smoke = trx::bench::SmokeRun(argc, argv);
+    const int rounds = smoke ? 1 : trx::bench::RoundCount(21);
+
+    trx::bench::ScratchDir dir;
+    // The registrar finds Target and Icon in its own folder, so it runs from a copy.
+    const fs::path programDir = dir.Path() / "programm";
+    fs::create_directories(programDir);
+    const fs::path registrar = programDir / "vxRegCPX";
+    fs::copy_file(TRX_VXREGCPX, registrar);
+    std::ofstream(programDir / "demo-tool") << "#!/bin/sh\n";
+    std::ofstream(programDir / "demo.svg") << "<svg xmlns=\"http://www.w3.org/2000/svg\"/>\n";
+    const fs::path entry = dir.Path() / "entry.cpx";
+    std::ofstream(entry) << "[Reginfo]\r\nKey=TRXBench\r\nName=Messung\r\nTarget=demo-tool\r\n"
+                            "Icon=demo.svg\r\nDescription=Ein Eintrag der Messung\r\n"
+                            "StartType=1\r\n";
+    const fs::path config = dir.Path() / "config";
+    fs::create_directories(config);
+    fs::create_directories(dir.Path() / "home");
+
+    // No display: what an install script on a server or in a container sees.
+    const auto env = trx::bench::Environment::Current({{"XDG_CONFIG_HOME", config.string()},
+                                                       {"HOME", (dir.Path() / "home").string()},
+                                                       {"DISPLAY", ""},
+                                                       {"WAYLAND_DISPLAY", ""},
+                                                       {"QT_QPA_PLATFORM", ""}});
+    const std::vector<std::string> register_ = {registrar.string(), entry.string(), "/q"};
+    const std::vector<std::string> bare = {TRX_BARE_QT_PROGRAM};
+
+    auto ours = [&] {
+        const auto start = Clock::now();
+        trx::bench::Require(trx::bench::RunProcess(register_, env) == 0, "vxRegCPX /q failed");
+        return trx::bench::MsSince(start);
+    };
+    auto baseline = [&] {
+        const auto start = Clock::now();
+        trx::bench::Require(trx::bench::RunProcess(bare, env) == 0, "the bare Qt program failed");
+        return trx::bench::MsSince(start);
+    };
+    const auto result = trx::bench::Alternate(rounds, ours, baseline);
+    trx::bench::Require(
+        ReadAll(config / "Velmora" / "vxtControlPanel.ini").find("TRXBench") != std::string::npos,
+        "the entry was not saved");
+
+    // A GUI start with a display named but no platform plugin to reach it
+    // ends the program at once; a quiet run must not notice either.
+    const auto noGui = trx::bench::Environment::Current({{"XDG_CONFIG_HOME", config.string()},
+                                                         {"HOME", (dir.Path() / "home").string()},
+                                                         {"DISPLAY", ":97"},
+                                                         {"QT_QPA_PLATFORM", "trx-kein-gui"}});
+    const bool guiCaught = trx::bench::RunProcess({TRX_BARE_QT_PROGRAM, "--gui"}, noGui) != 0;
+    const bool quietWithoutGui = trx::bench::RunProcess(register_, noGui) == 0;
+    trx::bench::Require(guiCaught, "the check does not catch a GUI start");
+
+    // The same registration with the settings store in memory (tmpfs), where
+    // syncing a file costs nothing: what the process costs without the disk.
+    double inMemory = 0;
+    const fs::path shm = "/dev/shm";
+    if (!smoke && fs::is_directory(shm)) {
+        trx::bench::ScratchDir memoryConfig(shm);
+        const auto memoryEnv =
+            trx::bench::Environment::Current({{"XDG_CONFIG_HOME", memoryConfig.Path().string()},
+                                              {"HOME", (dir.Path() / "home").string()},
+                                              {"DISPLAY", ""},
+                                              {"WAYLAND_DISPLAY", ""},
+                                              {"QT_QPA_PLATFORM", ""}});
+        std::vector<double> times;
+        for (int i = 0; i < rounds; ++i) {
+            const auto start = Clock::now();
+            trx::bench::Require(trx::bench::RunProcess(register_, memoryEnv) == 0,
+                                "vxRegCPX /q failed");
+            times.push_back(trx::bench::MsSince(start));
+        }
+        inMemory = trx::bench::Fastest(times);
+    }
+
+    const double a = trx::bench::Fastest(result.ours);
+    const double b = trx::bench::Fastest(result.baseline);
+    std::printf(
+        "vxRegCPX entry.cpx /q: %.2f ms (median %.2f), bare QCoreApplication: %.2f ms "
+        "(median %.2f)\n",
+        a, trx::bench::Median(result.ours), b, trx::bench::Median(result.baseline));
+    trx::bench::Row("vxRegCPX entry.cpx /q, whole process (vs bare QCoreApplication program)",
+                    trx::bench::Millis(a), trx::bench::Millis(b), a / b, 1.5);
+    if (inMemory > 0) {
+        trx::bench::Row("vxRegCPX entry.cpx /q, settings store on tmpfs (no disk syncs)",
+                        trx::bench::Millis(inMemory), trx::bench::Millis(b), inMemory / b, 0);
+    }
+    trx::bench::TextRow("vxRegCPX /q with a display named and no GUI platform",
+                        quietWithoutGui ? "ends with 0" : "fails", "a GUI start fails", "-",
+                        "never starts the GUI", quietWithoutGui ? "met" : "missed");
+    return quietWithoutGui ? 0 : 1;
+}
