@@ -70,3 +70,27 @@ lines = [["/opt/trx/entry.cpx", "/u", "/q"], ["/home/a b/entry.cpx", "/qe"],
          ["entry.cpx/u/q"], ["/u"], ["/q", "entry.cpx"], ["a", "b", "/U/Q", "c"],
          ["  spaced  ", "/HELP"], ["/etc/entry"], ["-Embedding"], [""]]
 write("SplitCommandLine", [b"\0".join(a.encode() for a in line) for line in lines])
+
+# Record sets: a field count, per field a type pick and a name, a row count,
+# per row a shape byte and its cells (see RecordSetWire.cpp).
+def field(pick, name):
+    data = name.encode("utf-16-le")
+    return bytes([pick, len(data)]) + data
+
+
+def text_cell(text, wrapped=True):
+    data = text.encode("utf-16-le")
+    return bytes([0x80 if wrapped else 0, len(data)]) + data
+
+
+def integer_cell(n):
+    return bytes([0x81]) + n.to_bytes(8, "little", signed=True)
+
+
+lists = bytes([2]) + field(0, "Name") + field(1, "Nr") + bytes([3])
+for i, name in enumerate(["Meier", "Müller", ""]):
+    lists += bytes([0]) + text_cell(name) + integer_cell(i)
+every_type = bytes([7]) + b"".join(field(p, "F%d" % p) for p in range(7)) + bytes([1, 0]) + \
+    text_cell("t") + integer_cell(5) + bytes([0x82]) + (45000.5).hex().encode()[:8] + \
+    text_cell("1.50") + bytes([0x83, 1, 0x82]) + b"\0" * 8 + bytes([0x84, 2, 1, 2])
+write("RecordSetWire", [lists, every_type, bytes([0]), bytes([1, 5, 0, 1, 0, 5])])

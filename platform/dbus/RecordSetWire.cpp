@@ -284,6 +284,12 @@ DateTime FromAutomationDateValue(double value) {
     if (!std::isfinite(value)) {
         throw RecordSetWireError("a date that is not a number");
     }
+    // Ten million days (about 27,000 years) either way keep the day count and
+    // the 16-bit year of DateTime from overflowing; a database's own dates
+    // stay far inside.
+    if (std::fabs(value) >= 1e7) {
+        throw RecordSetWireError("a date beyond the years a record set holds");
+    }
     const double whole = std::trunc(value);
     // The time of day in milliseconds; a time that rounds up to midnight
     // belongs to the next day, which for negative dates too is the one after.
