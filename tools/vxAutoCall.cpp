@@ -413,6 +413,9 @@ class Session {
             values << Convert(args[i], method.in[i], name);
         }
         const QVariantList results = object_.CallForResults(name, values);
+        // Signals that the server sent before its reply came in with it; show
+        // them first, in the order they were sent.
+        QCoreApplication::processEvents();
         if (method.out == QStringList{QStringLiteral("a(ss)"), QStringLiteral("aav")}) {
             PrintRecordSet(trx::DecodeRecordSet(results.value(0), results.value(1)), options_.tsv);
             return 0;
