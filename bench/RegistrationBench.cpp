@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
                                                          {"HOME", (dir.Path() / "home").string()},
                                                          {"DISPLAY", ":97"},
                                                          {"QT_QPA_PLATFORM", "trx-kein-gui"}});
-    const bool guiCaught = trx::bench::RunProcess({TRX_BARE_QT_PROGRAM, "--gui"}, noGui) != 0;
+    const bool guiCaught = trx::bench::RunProcess({TRX_GUI_PROBE}, noGui) != 0;
     const bool quietWithoutGui = trx::bench::RunProcess(register_, noGui) == 0;
     trx::bench::Require(guiCaught, "the check does not catch a GUI start");
 
