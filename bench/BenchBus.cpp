@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <signal.h>
+#include <sys/prctl.h>
 
 #include <fstream>
 #include <stdexcept>
@@ -47,6 +48,9 @@ BenchBus::BenchBus(const std::filesystem::path& root) : root_(root) {
         {QStringLiteral("--config-file=") + QString::fromStdString(config.string()),
          QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     // The daemon reports every activation; keep that out of the table.
+    // The daemon ends with the benchmark, even one that is killed, and the
+    // servers it started end with their bus.
+    daemon_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     daemon_.setStandardErrorFile(QString::fromStdString((root_ / "bus.log").string()));
     daemon_.start();
     if (!daemon_.waitForStarted(10000)) {

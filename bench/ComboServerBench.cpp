@@ -144,6 +144,7 @@ int Run(int argc, char** argv, const trx::bench::ScratchDir& dir) {
         db.Release();
     }
     trx::bench::Require(bus.EndOwner(kProgId, 10s), "VXBCboSv does not end");
+    trx::bench::Require(bus.EndOwner(kPayload, 10s), "the payload server does not end");
 
     // Memory: a fresh server, its resident memory before the lists and after.
     {
