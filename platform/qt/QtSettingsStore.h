@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QSettings;
@@ -12,8 +13,9 @@ namespace trx {
 
 // The settings store on QSettings: application A's values live in the INI
 // file Velmora/A.ini of the user's configuration folder ($XDG_CONFIG_HOME,
-// by default ~/.config). QSettings locks the file while it merges and writes,
-// so processes that save at the same time keep each other's values.
+// by default ~/.config). Every change holds a lock on the file's folder and
+// goes through a fresh copy that then replaces the file, so processes that
+// save at the same time keep each other's values.
 //
 // QSettings reads "/" and "\" in a name as group separators, so section and
 // key names are encoded before they reach it: "%" becomes "%25", "/" "%2F",
@@ -35,6 +37,9 @@ class QtSettingsStore : public SettingsStore {
 
   private:
     std::unique_ptr<QSettings> Open(std::u16string_view application) const;
+    // Runs change on the store file of application under the store's lock.
+    DeleteResult Change(std::u16string_view application,
+                        const std::function<DeleteResult(QSettings&)>& change) const;
 
     QString configFolder_;
 };

@@ -144,7 +144,13 @@ TEST_F(RegistrarReliabilityTest, EightRegistrarsAtOnceKeepAllFourHundredEntries)
             if (section != store.sections.end() && section->second == expected) {
                 ++complete;
             } else {
-                ADD_FAILURE() << "the four values of " << k << " are missing or wrong";
+                std::string found;
+                if (section != store.sections.end()) {
+                    for (const auto& [name, value] : section->second) {
+                        found += " " + name + "=" + value;
+                    }
+                }
+                ADD_FAILURE() << "the four values of " << k << " are missing or wrong:" << found;
             }
         }
     }
