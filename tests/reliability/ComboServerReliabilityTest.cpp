@@ -11,6 +11,8 @@
 #include <QDBusConnectionInterface>
 #include <QProcess>
 
+#include "tests/support/RecordSetRows.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -29,29 +31,7 @@ namespace fs = std::filesystem;
 
 const QString kProgId = QStringLiteral("VXBComboServer.VXComboDB");
 
-// The rows as "visible|itemdata" lines.
-std::vector<std::string> Rows(const std::shared_ptr<const RecordSet>& set) {
-    std::vector<std::string> rows;
-    if (!set) {
-        return rows;
-    }
-    for (std::size_t r = 0; r < set->RecordCount(); ++r) {
-        std::string line;
-        for (std::size_t c = 0; c < set->FieldCount(); ++c) {
-            const FieldValue v = set->Value(r, c);
-            line += c == 0 ? "" : "|";
-            if (const auto* text = std::get_if<std::u16string>(&v)) {
-                line += ToQString(*text).toStdString();
-            } else if (const auto* number = std::get_if<std::int64_t>(&v)) {
-                line += std::to_string(*number);
-            } else {
-                line += "?";
-            }
-        }
-        rows.push_back(line);
-    }
-    return rows;
-}
+using trx::test::Rows;
 
 std::shared_ptr<const RecordSet> List(const AutomationObject& object, const QString& name) {
     const QVariantList results = object.CallForResults(QStringLiteral("ComboList"), {name});

@@ -4,6 +4,8 @@
 #include "platform/dbus/tests/PrivateBus.h"
 #include "platform/qt/QtText.h"
 
+#include "tests/support/RecordSetRows.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -22,25 +24,7 @@ QString Q(const char* text) {
 }
 
 // The rows of a two-column list as "visible|itemdata" lines.
-std::vector<std::string> Rows(const std::shared_ptr<const RecordSet>& set) {
-    std::vector<std::string> rows;
-    for (std::size_t r = 0; r < set->RecordCount(); ++r) {
-        std::string line;
-        for (std::size_t c = 0; c < set->FieldCount(); ++c) {
-            const FieldValue v = set->Value(r, c);
-            line += c == 0 ? "" : "|";
-            if (const auto* text = std::get_if<std::u16string>(&v)) {
-                line += ToQString(*text).toStdString();
-            } else if (const auto* number = std::get_if<std::int64_t>(&v)) {
-                line += std::to_string(*number);
-            } else {
-                line += "?";
-            }
-        }
-        rows.push_back(line);
-    }
-    return rows;
-}
+using trx::test::Rows;
 
 // VXBCboSv registered with /RegServer on a private bus, and the example
 // database made from its SQL in the test's folder.
