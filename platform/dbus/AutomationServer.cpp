@@ -15,6 +15,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -368,9 +369,11 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
         QDBusMessage reply = message.createReply();
         if (!method->moreResults.isEmpty()) {
             const QVariantList results = result.toList();
-            for (qsizetype i = 0; i < results.size(); ++i) {
-                const ArgSpec& spec = i == 0 ? method->result : method->moreResults[i - 1];
-                reply << AsSignature(spec.signature, results[i]);
+            // One value for each declared result; a handler never adds more.
+            const qsizetype count = std::min(results.size(), method->moreResults.size() + 1);
+            for (qsizetype i = 0; i < count; ++i) {
+                const ArgSpec& arg = i == 0 ? method->result : method->moreResults[i - 1];
+                reply << AsSignature(arg.signature, results[i]);
             }
         } else if (!method->result.signature.isEmpty()) {
             reply << AsSignature(method->result.signature, result);
