@@ -36,7 +36,10 @@ class PostgresComboList : public ::testing::Test {
         ASSERT_FALSE(connect.empty())
             << "no connect string in " TRX_PG_CONNECT_FILE
                ": the PostgreSQL fixture did not start (run the tests through ctest)";
-        auto c = odbc.Open(connect, u"", u"", -1);
+        OdbcSettings writing;
+        writing.forWriting = true;
+        OdbcConnectionFactory filler(writing);
+        auto c = filler.Open(connect, u"", u"", -1);
         for (const char16_t* sql : {
                  u"DROP TABLE IF EXISTS orte",
                  u"CREATE TABLE orte (ort VARCHAR(40), plz INTEGER, flaeche NUMERIC(12,4),"

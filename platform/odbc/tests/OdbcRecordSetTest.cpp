@@ -194,6 +194,8 @@ TEST_F(OdbcRecordSet, ConnectErrorCarriesTheDriverManagersDiagnostics) {
 }
 
 TEST_F(OdbcRecordSet, ClosedOrMissingConnectionFailsAsDatabaseError) {
+    db.Exec("CREATE TABLE t (a INTEGER)");
+    db.Done();
     auto connection = factory.Open(db.ConnectString(), u"", u"", -1);
     connection->Close();
     try {
