@@ -464,9 +464,8 @@ std::unique_ptr<OdbcConnection> OdbcConnection::Open(SQLHENV environment,
                           odbc::Wide(completed), static_cast<SQLSMALLINT>(completed.size()),
                           &completedLength, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
-        AutomationError error =
-            AfterTimeout(odbc::Error(SQL_HANDLE_DBC, dbc), start, settings.connectTimeout,
-                         u"Die Verbindung kam nicht zustande innerhalb von ");
+        AutomationError error = AfterTimeout(odbc::Error(SQL_HANDLE_DBC, dbc), start,
+                                             settings.connectTimeout, u"Keine Verbindung nach ");
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         throw error;
     }
