@@ -151,6 +151,19 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
 
     int ObjectCount() const { return static_cast<int>(objects_.size()); }
 
+    bool CallerConnected() {
+        if (caller_.isEmpty()) {
+            return true;
+        }
+        const auto now = Clock::now();
+        if (now - callerChecked_ >= std::chrono::milliseconds(250)) {
+            callerChecked_ = now;
+            const auto reply = connection_.interface()->isServiceRegistered(caller_);
+            callerThere_ = !reply.isValid() || reply.value();
+        }
+        return callerThere_;
+    }
+
     QString introspect(const QString& path) const override {
         return IntrospectPath(path, QString()).value_or(QString());
     }
@@ -424,7 +437,7 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
         }
         // The handler may open a message box; the object may be released by a
         // call that waits behind this one, never during it.
-        const QVariant result = method->call(*entry.object, args);
+        const QVariant result = CallFor(caller, [&] { return method->call(*entry.object, args); });
         QDBusMessage reply = message.createReply();
         if (!method->moreResults.isEmpty()) {
             const QVariantList results = result.toList();
@@ -514,6 +527,18 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
         if (!connection_.interface()->isServiceRegistered(owner).value()) {
             OnOwnerGone(owner);
         }
+    }
+
+    // Runs a handler with caller as the client whose call is running.
+    QVariant CallFor(const QString& caller, const std::function<QVariant()>& handler) {
+        caller_ = caller;
+        callerChecked_ = Clock::now();
+        callerThere_ = true;
+        struct Clear {
+            QString& caller;
+            ~Clear() { caller.clear(); }
+        } clear{caller_};
+        return handler();
     }
 
     void Own(const QString& owner) {
@@ -626,6 +651,9 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
     std::map<int, Entry> objects_;
     QHash<QString, int> owned_;  // objects per owning connection
     std::deque<Orphan> orphans_;
+    QString caller_;  // the client of the running call
+    Clock::time_point callerChecked_;
+    bool callerThere_ = true;
     std::deque<std::function<void()>> queue_;
     int nextNumber_ = 1;
     bool registered_ = false;
@@ -652,6 +680,10 @@ int AutomationServer::Run() {
 
 void AutomationServer::Post(std::function<void()> work) {
     dispatcher_->Post(std::move(work));
+}
+
+bool AutomationServer::CallerConnected() {
+    return dispatcher_->CallerConnected();
 }
 
 int AutomationServer::ObjectCount() const {

@@ -61,6 +61,10 @@ class AutomationServer {
 
     int ObjectCount() const;
 
+    // Whether the client of the call that is running is still connected;
+    // true between calls. Asks the bus at most every quarter second.
+    bool CallerConnected();
+
     class Dispatcher;
 
   private:

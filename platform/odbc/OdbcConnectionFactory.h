@@ -38,7 +38,7 @@ class OdbcConnectionFactory final : public ConnectionFactory {
                                      std::int32_t options) override;
 
     // Replaces the test asked between blocks of rows (see OdbcSettings).
-    void SetKeepLoading(std::function<bool()> keepLoading);
+    void SetKeepLoading(std::function<bool()> keepLoading) override;
 
   private:
     OdbcSettings settings_;

@@ -256,6 +256,25 @@ TEST_F(OdbcRecordSet, NothingIsWrittenThroughAReadingConnection) {
     EXPECT_THROW(Query(u"SELECT b FROM u"), AutomationError);
 }
 
+TEST_F(OdbcRecordSet, ALoadNoLongerWantedStopsAtTheNextBlockOfRows) {
+    db.Exec("CREATE TABLE t (a INTEGER)");
+    db.Exec(
+        "INSERT INTO t WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+        "5000) SELECT i FROM n");
+    db.Done();
+    int asked = 0;
+    OdbcSettings settings;
+    settings.keepLoading = [&asked] { return ++asked < 2; };
+    OdbcConnectionFactory stopping(settings);
+    try {
+        stopping.Open(db.ConnectString(), u"", u"", -1)->OpenRecordSet(u"SELECT a FROM t");
+        ADD_FAILURE() << "loaded to the end";
+    } catch (const AutomationError& e) {
+        ExpectDatabaseError(e, u"nicht mehr verbunden");
+    }
+    EXPECT_EQ(asked, 2);
+}
+
 TEST_F(OdbcRecordSet, ALockedSqliteFileFailsAfterTheCommandTimeOut) {
     db.Exec("CREATE TABLE t (a INTEGER)");
     db.Done();
