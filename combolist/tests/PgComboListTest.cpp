@@ -140,6 +140,9 @@ TEST_F(PostgresComboList, ASlowStatementStopsAtTheCommandTimeOutAndNothingIsWrit
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     auto c = factory.Open(connect, u"", u"", -1);
+    EXPECT_THROW(c->OpenRecordSet(u"SELECT ort FROM orte WHERE 1=1; CREATE TABLE geschrieben (a "
+                                  u"integer)"),
+                 AutomationError);
     EXPECT_THROW(c->OpenRecordSet(u"CREATE TABLE geschrieben (a integer)"), AutomationError);
     EXPECT_THROW(c->OpenRecordSet(u"SELECT 1 FROM geschrieben"), AutomationError);
 }
