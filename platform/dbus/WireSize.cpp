@@ -79,7 +79,8 @@ class Counter {
   public:
     bool Arguments(const QVariantList& arguments) {
         for (const QVariant& argument : arguments) {
-            if (!Variant(argument, false)) {
+            const char* signature = QDBusMetaType::typeToSignature(argument.metaType());
+            if (signature == nullptr || !Value(QString::fromLatin1(signature), argument)) {
                 return false;
             }
         }
@@ -91,9 +92,8 @@ class Counter {
   private:
     void Align(int to) { size_ = (size_ + to - 1) / to * to; }
 
-    // A value as its own D-Bus type; with header, as a variant (its
-    // signature first).
-    bool Variant(const QVariant& held, bool header) {
+    // A value in a variant: its signature, then the value.
+    bool Variant(const QVariant& held) {
         QVariant value = held;
         if (value.metaType() == QMetaType::fromType<QDBusVariant>()) {
             value = value.value<QDBusVariant>().variant();
@@ -103,9 +103,7 @@ class Counter {
             return false;
         }
         const QString type = QString::fromLatin1(signature);
-        if (header) {
-            size_ += 1 + type.size() + 1;
-        }
+        size_ += 1 + type.size() + 1;
         return Value(type, value);
     }
 
@@ -148,7 +146,7 @@ class Counter {
                 size_ += 1 + value.value<QDBusSignature>().signature().size() + 1;
                 return true;
             case 'v':
-                return Variant(value, true);
+                return Variant(value);
             case 'a':
                 return Array(type.mid(1), value);
             case '(':
