@@ -445,7 +445,10 @@ TEST_F(AutomationServerTest, SweepingAHundredThousandOrphansHoldsOtherClientsUpB
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(longest).count();
     std::printf("longest call while 100,000 orphans were swept: %lld ms\n",
                 static_cast<long long>(ms));
-    EXPECT_LT(ms, 500);
+    // Alone on the machine the longest call takes well under 100 ms; the
+    // bound leaves room for a machine busy with other work. One timer per
+    // orphan took 17 s here.
+    EXPECT_LT(ms, 2000);
     // All of them are gone: the server ends after the last release.
     const QString unique = probe.Server();
     probe.Release();
