@@ -164,7 +164,10 @@ int main(int argc, char** argv) {
 
     trx::OdbcConnectionFactory odbc;
     {
-        auto c = odbc.Open(connect, u"", u"", -1);
+        trx::OdbcSettings writing;
+        writing.forWriting = true;
+        trx::OdbcConnectionFactory filler(writing);
+        auto c = filler.Open(connect, u"", u"", -1);
         const auto count = trx::FromUtf8(std::to_string(rowCount));
         c->OpenRecordSet(u"CREATE TABLE Liste (tx VARCHAR(30), n INTEGER)");
         c->OpenRecordSet(u"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<" +

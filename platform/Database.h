@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,10 @@ class ConnectionFactory {
                                              const std::u16string& userId,
                                              const std::u16string& password,
                                              std::int32_t options) = 0;
+    // Asked between blocks of fetched rows whether the load is still wanted
+    // (its client may have gone); false stops it with an error. A layer that
+    // cannot stop a load ignores it.
+    virtual void SetKeepLoading(std::function<bool()> keepLoading) { (void)keepLoading; }
 };
 
 // Every failure of the database layer carries the generic failure number that

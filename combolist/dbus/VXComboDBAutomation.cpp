@@ -116,6 +116,8 @@ int ServeVXComboDB(ConnectionFactory& database, TimerFactory& timers, Sleeper& s
     const QString progId = served.identity.ProgId();
     AutomationServer running(QDBusConnection::sessionBus(), std::move(served));
     server = &running;
+    // A list loaded for a client that has gone is not worth finishing.
+    database.SetKeepLoading([&running] { return running.CallerConnected(); });
     QString error;
     if (!running.Start(error)) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(progId), qPrintable(error));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -36,7 +37,10 @@ class PostgresComboList : public ::testing::Test {
         ASSERT_FALSE(connect.empty())
             << "no connect string in " TRX_PG_CONNECT_FILE
                ": the PostgreSQL fixture did not start (run the tests through ctest)";
-        auto c = odbc.Open(connect, u"", u"", -1);
+        OdbcSettings writing;
+        writing.forWriting = true;
+        OdbcConnectionFactory filler(writing);
+        auto c = filler.Open(connect, u"", u"", -1);
         for (const char16_t* sql : {
                  u"DROP TABLE IF EXISTS orte",
                  u"CREATE TABLE orte (ort VARCHAR(40), plz INTEGER, flaeche NUMERIC(12,4),"
@@ -116,6 +120,31 @@ TEST_F(PostgresComboList, WrongColumnFailsWithTheServersErrorText) {
             << ToUtf8(e.Description());
     }
     EXPECT_EQ(counting.alive, 0);
+}
+
+TEST_F(PostgresComboList, ASlowStatementStopsAtTheCommandTimeOutAndNothingIsWritten) {
+    OdbcSettings quick;
+    quick.commandTimeout = std::chrono::seconds(1);
+    OdbcConnectionFactory factory(quick);
+    VXComboDB slow(factory, timers, sleeper, errors);
+    slow.Init(0);
+    // A list whose statement sleeps 20 s, and one that would write.
+    slow.AddComboList(connect, u"orte", u"ort", u"plz", u"pg_sleep(20) IS NOT NULL");
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        slow.ComboList(u"orte");
+        FAIL() << "no error";
+    } catch (const AutomationError& e) {
+        EXPECT_NE(e.Description().find(u"nach 1 s"), std::u16string::npos)
+            << ToUtf8(e.Description());
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    auto c = factory.Open(connect, u"", u"", -1);
+    EXPECT_THROW(c->OpenRecordSet(u"SELECT ort FROM orte WHERE 1=1; CREATE TABLE geschrieben (a "
+                                  u"integer)"),
+                 AutomationError);
+    EXPECT_THROW(c->OpenRecordSet(u"CREATE TABLE geschrieben (a integer)"), AutomationError);
+    EXPECT_THROW(c->OpenRecordSet(u"SELECT 1 FROM geschrieben"), AutomationError);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "common/AutomationError.h"
 #include "platform/dbus/Introspection.h"
+#include "platform/dbus/WireSize.h"
 #include "platform/qt/QtText.h"
 
 #include <QCoreApplication>
@@ -13,9 +14,11 @@
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QEventLoop>
+#include <QHash>
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -36,6 +39,11 @@ const QString kFailed = QStringLiteral("org.freedesktop.DBus.Error.Failed");
 const QString kNoServer = QStringLiteral("org.freedesktop.DBus.Error.NoServer");
 const QString kIntrospectable = QStringLiteral("org.freedesktop.DBus.Introspectable");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// Room for a reply's header (serial, names, signature) besides its body.
+constexpr std::int64_t kHeaderAllowance = 4096;
+// Orphans released in one go; between two batches, calls that wait are served.
+constexpr int kSweepBatch = 500;
 
 // Gives a handler's result the exact D-Bus type of its signature, so that an
 // adaptor may return an int for an "n" or a QString for an "s".
@@ -79,6 +87,9 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
           watcher_(QString(), connection_, QDBusServiceWatcher::WatchForUnregistration) {
         exitTimer_.setSingleShot(true);
         QObject::connect(&exitTimer_, &QTimer::timeout, this, [this] { OnExitTimer(); });
+        sweepTimer_.setSingleShot(true);
+        QObject::connect(&sweepTimer_, &QTimer::timeout, this,
+                         [this] { Post([this] { Sweep(); }); });
         QObject::connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this,
                          [this](const QString& name) { OnOwnerGone(name); });
         // A bus that goes away takes the clients with it; nothing is left to serve.
@@ -140,8 +151,21 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
 
     int ObjectCount() const { return static_cast<int>(objects_.size()); }
 
+    bool CallerConnected() {
+        if (caller_.isEmpty()) {
+            return true;
+        }
+        const auto now = Clock::now();
+        if (now - callerChecked_ >= std::chrono::milliseconds(250)) {
+            callerChecked_ = now;
+            const auto reply = connection_.interface()->isServiceRegistered(caller_);
+            callerThere_ = !reply.isValid() || reply.value();
+        }
+        return callerThere_;
+    }
+
     QString introspect(const QString& path) const override {
-        return IntrospectPath(path).value_or(QString());
+        return IntrospectPath(path, QString()).value_or(QString());
     }
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
@@ -152,7 +176,7 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
         // Introspection touches no served object, so it is answered even while
         // a call is running (a message box is open).
         if (message.interface() == kIntrospectable && message.member() == u"Introspect") {
-            auto xml = IntrospectPath(message.path());
+            auto xml = IntrospectPath(message.path(), message.service());
             Send(xml ? message.createReply(*xml)
                      : message.createErrorReply(kUnknownObject, NoSuchObject(message.path())));
             return true;
@@ -167,10 +191,19 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
     }
 
   private:
+    using Clock = std::chrono::steady_clock;
+
     struct Entry {
         QString owner;  // empty while the owner is gone and the grace runs
         std::uint64_t orphanToken = 0;
         std::unique_ptr<ServedObject> object;
+    };
+
+    // An object whose owner went, due for release unless adopted meanwhile.
+    struct Orphan {
+        int number;
+        std::uint64_t token;
+        Clock::time_point due;
     };
 
     static QString NoSuchObject(const QString& path) {
@@ -199,7 +232,8 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
         return number;
     }
 
-    std::optional<QString> IntrospectPath(const QString& path) const {
+    // A connection sees only its own objects among the children of /<class>.
+    std::optional<QString> IntrospectPath(const QString& path, const QString& caller) const {
         if (path == u"/") {
             QStringList children;
             if (!objects_.empty()) {
@@ -210,7 +244,9 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
         if (path == ClassNode()) {
             QStringList children;
             for (const auto& [number, entry] : objects_) {
-                children << QString::number(number);
+                if (!caller.isEmpty() && entry.owner == caller) {
+                    children << QString::number(number);
+                }
             }
             return IntrospectInnerNode(children);
         }
@@ -221,6 +257,27 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
     }
 
     void Send(const QDBusMessage& message) { connection_.send(message); }
+
+    // Sends the reply to call, or fails the call with an automation error when
+    // the bus could not carry it: dbus-daemon would drop this connection, and
+    // every client would lose its objects.
+    void SendReply(const QDBusMessage& call, const QDBusMessage& reply) {
+        const auto body = MarshalledBodySize(reply.arguments());
+        if (body && *body + kHeaderAllowance > options_.maxMessageBytes) {
+            throw AutomationError(
+                kErrReplyTooLarge, u"",
+                FromQString(QStringLiteral("Die Antwort auf %1 wäre %2 Bytes groß; der Bus trägt "
+                                           "höchstens %3 Bytes.")
+                                .arg(call.member())
+                                .arg(*body + kHeaderAllowance)
+                                .arg(options_.maxMessageBytes)));
+        }
+        if (!connection_.send(reply)) {
+            Send(call.createErrorReply(kFailed,
+                                       QStringLiteral("The reply to %1 could not be sent: %2")
+                                           .arg(call.member(), connection_.lastError().message())));
+        }
+    }
 
     void Drain() {
         // Inside a running call (a nested event loop) nothing else is served:
@@ -289,6 +346,14 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
             return;
         }
         createAttempted_ = true;
+        const QString caller = message.service();
+        if (!caller.isEmpty() && owned_.value(caller) >= options_.maxObjectsPerConnection) {
+            throw AutomationError(
+                kErrTooManyObjects, u"",
+                FromQString(QStringLiteral("Diese Verbindung hält schon %1 Objekte, so viele, "
+                                           "wie eine Verbindung halten darf.")
+                                .arg(options_.maxObjectsPerConnection)));
+        }
         const int number = nextNumber_;
         const QString path = ClassNode() + u'/' + QString::number(number);
         const QString eventInterface = served_.identity.EventInterface();
@@ -300,17 +365,23 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
         };
         auto object = served_.create(raiseEvent);  // an AutomationError here fails the creation
         ++nextNumber_;
-        objects_[number] = Entry{message.service(), 0, std::move(object)};
-        Watch(message.service());
+        objects_[number] = Entry{caller, 0, std::move(object)};
+        Own(caller);
         Send(message.createReply(QVariant::fromValue(QDBusObjectPath(path))));
     }
 
     void ServeObject(const QDBusMessage& message, int number) {
         Entry& entry = objects_.at(number);
-        if (entry.owner.isEmpty() && !message.service().isEmpty()) {
-            entry.owner = message.service();
+        const QString caller = message.service();
+        if (entry.owner.isEmpty() && !caller.isEmpty()) {
+            entry.owner = caller;
             ++entry.orphanToken;
-            Watch(entry.owner);
+            Own(caller);
+        } else if (entry.owner != caller) {
+            throw AutomationError(
+                kErrNotOwner, u"",
+                FromQString(QStringLiteral("Das Objekt %1 gehört einer anderen Verbindung.")
+                                .arg(message.path())));
         }
         const QString interface = message.interface();
         const QString member = message.member();
@@ -330,6 +401,7 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
                                               QStringLiteral("Release takes no arguments")));
                 return;
             }
+            Disown(entry.owner);
             objects_.erase(number);
             Send(message.createReply());
             return;
@@ -365,7 +437,7 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
         }
         // The handler may open a message box; the object may be released by a
         // call that waits behind this one, never during it.
-        const QVariant result = method->call(*entry.object, args);
+        const QVariant result = CallFor(caller, [&] { return method->call(*entry.object, args); });
         QDBusMessage reply = message.createReply();
         if (!method->moreResults.isEmpty()) {
             const QVariantList results = result.toList();
@@ -378,7 +450,7 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
         } else if (!method->result.signature.isEmpty()) {
             reply << AsSignature(method->result.signature, result);
         }
-        Send(reply);
+        SendReply(message, reply);
     }
 
     const PropertySpec* FindProperty(const QDBusMessage& message, const QString& interface,
@@ -404,7 +476,7 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
             if (const auto* property =
                     FindProperty(message, args[0].toString(), args[1].toString())) {
                 const QVariant value = AsSignature(property->signature, property->get(object));
-                Send(message.createReply(QVariant::fromValue(QDBusVariant(value))));
+                SendReply(message, message.createReply(QVariant::fromValue(QDBusVariant(value))));
             }
         } else if (member == u"Set" && signature == u"ssv") {
             if (const auto* property =
@@ -435,7 +507,7 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
             for (const auto& property : served_.properties) {
                 values.insert(property.name, AsSignature(property.signature, property.get(object)));
             }
-            Send(message.createReply(QVariant::fromValue(values)));
+            SendReply(message, message.createReply(QVariant::fromValue(values)));
         } else if (member == u"Get" || member == u"Set" || member == u"GetAll") {
             Send(message.createErrorReply(
                 kInvalidArgs,
@@ -457,9 +529,37 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
         }
     }
 
+    // Runs a handler with caller as the client whose call is running.
+    QVariant CallFor(const QString& caller, const std::function<QVariant()>& handler) {
+        caller_ = caller;
+        callerChecked_ = Clock::now();
+        callerThere_ = true;
+        struct Clear {
+            QString& caller;
+            ~Clear() { caller.clear(); }
+        } clear{caller_};
+        return handler();
+    }
+
+    void Own(const QString& owner) {
+        if (!owner.isEmpty()) {
+            ++owned_[owner];
+            Watch(owner);
+        }
+    }
+
+    void Disown(const QString& owner) {
+        auto found = owned_.find(owner);
+        if (found != owned_.end() && --found.value() <= 0) {
+            owned_.erase(found);
+        }
+    }
+
     void OnOwnerGone(const QString& owner) {
         watcher_.removeWatchedService(owner);
         Post([this, owner] {
+            owned_.remove(owner);
+            const Clock::time_point due = Clock::now() + options_.orphanGrace;
             for (auto it = objects_.begin(); it != objects_.end();) {
                 Entry& entry = it->second;
                 if (entry.owner != owner) {
@@ -471,20 +571,43 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
                     continue;
                 }
                 entry.owner.clear();
-                const auto token = ++entry.orphanToken;
-                const int number = it->first;
-                QTimer::singleShot(options_.orphanGrace, this, [this, number, token] {
-                    Post([this, number, token] {
-                        auto found = objects_.find(number);
-                        if (found != objects_.end() && found->second.owner.isEmpty() &&
-                            found->second.orphanToken == token) {
-                            objects_.erase(found);
-                        }
-                    });
-                });
+                orphans_.push_back({it->first, ++entry.orphanToken, due});
                 ++it;
             }
+            ArmSweep();
         });
+    }
+
+    // One timer for every orphan: the grace is the same for all, so the
+    // queue is in the order of their due times.
+    void ArmSweep() {
+        if (orphans_.empty() || sweepTimer_.isActive()) {
+            return;
+        }
+        const auto wait =
+            std::chrono::ceil<std::chrono::milliseconds>(orphans_.front().due - Clock::now());
+        sweepTimer_.start(std::max(wait, std::chrono::milliseconds(0)));
+    }
+
+    // Releases the orphans that are due, a batch at a time: the next batch
+    // waits behind the calls that came in meanwhile.
+    void Sweep() {
+        const Clock::time_point now = Clock::now();
+        for (int released = 0; !orphans_.empty() && orphans_.front().due <= now;) {
+            if (released == kSweepBatch) {
+                sweepTimer_.start(0);
+                return;
+            }
+            const Orphan orphan = orphans_.front();
+            orphans_.pop_front();
+            auto found = objects_.find(orphan.number);
+            if (found != objects_.end() && found->second.owner.isEmpty() &&
+                found->second.orphanToken == orphan.token) {
+                objects_.erase(found);
+                ++released;
+            }
+        }
+        ArmSweep();
     }
 
     void CheckLifetime() {
@@ -523,8 +646,14 @@ class AutomationServer::Dispatcher final : public QDBusVirtualObject {
     QDBusServiceWatcher watcher_;
     QTimer exitTimer_;
     QTimer busCheck_;
+    QTimer sweepTimer_;
     QEventLoop loop_;
     std::map<int, Entry> objects_;
+    QHash<QString, int> owned_;  // objects per owning connection
+    std::deque<Orphan> orphans_;
+    QString caller_;  // the client of the running call
+    Clock::time_point callerChecked_;
+    bool callerThere_ = true;
     std::deque<std::function<void()>> queue_;
     int nextNumber_ = 1;
     bool registered_ = false;
@@ -551,6 +680,10 @@ int AutomationServer::Run() {
 
 void AutomationServer::Post(std::function<void()> work) {
     dispatcher_->Post(std::move(work));
+}
+
+bool AutomationServer::CallerConnected() {
+    return dispatcher_->CallerConnected();
 }
 
 int AutomationServer::ObjectCount() const {

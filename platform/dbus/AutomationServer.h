@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -20,7 +21,23 @@ struct ServerOptions {
     // calls it in that time becomes its owner; so a shell can create an object
     // with one gdbus call and use it with the next.
     std::chrono::milliseconds orphanGrace{15000};
+    // The most objects that one connection may hold at a time.
+    int maxObjectsPerConnection = 10000;
+    // The largest message that the bus carries. dbus-daemon drops the
+    // connection of a sender whose message is larger, so a larger reply
+    // becomes an error for its call instead. 32 MiB is dbus-daemon's own
+    // default for max_message_size; a session bus may allow more (up to
+    // libdbus's 128 MiB), never less.
+    std::int64_t maxMessageBytes = std::int64_t{32} * 1024 * 1024;
 };
+
+// Errors of the automation layer itself (source: the served type library).
+// A call, property access or Release of an object that another connection owns.
+inline constexpr std::int32_t kErrNotOwner = static_cast<std::int32_t>(0x80070005u);
+// CreateInstance by a connection that holds maxObjectsPerConnection objects.
+inline constexpr std::int32_t kErrTooManyObjects = static_cast<std::int32_t>(0x8007000Eu);
+// A reply larger than maxMessageBytes.
+inline constexpr std::int32_t kErrReplyTooLarge = static_cast<std::int32_t>(0x8007007Au);
 
 // Serves one class on a bus connection: the class object at "/", the objects
 // at /<class>/<n>, one call at a time, and the server's own lifetime.
@@ -43,6 +60,10 @@ class AutomationServer {
     void Post(std::function<void()> work);
 
     int ObjectCount() const;
+
+    // Whether the client of the call that is running is still connected;
+    // true between calls. Asks the bus at most every quarter second.
+    bool CallerConnected();
 
     class Dispatcher;
 

@@ -202,6 +202,10 @@ void RegisterRecordSetWireTypes() {
         qDBusRegisterMetaType<WireField>();
         qDBusRegisterMetaType<QList<WireField>>();
         qDBusRegisterMetaType<Rows>();
+        // Lets the reply size count see a field's members (WireSize.h).
+        QMetaType::registerConverter<WireField, QVariantList>([](const WireField& field) {
+            return QVariantList{field.name, field.type};
+        });
     });
 }
 

@@ -4,7 +4,10 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "common/Text.h"
@@ -24,6 +27,113 @@ std::u16string Braced(const std::u16string& value) {
         }
     }
     return out + u"}";
+}
+
+using Clock = std::chrono::steady_clock;
+
+// A failure that came when a time-out ran out says so before the driver's
+// own words, which often do not ("canceling statement", "database is locked").
+AutomationError AfterTimeout(const AutomationError& error, Clock::time_point start,
+                             std::chrono::seconds limit, const char16_t* what) {
+    if (limit.count() <= 0 || Clock::now() - start < limit - std::chrono::milliseconds(500)) {
+        return error;
+    }
+    return AutomationError(
+        error.Number(), error.Source(),
+        what + FromUtf8(std::to_string(limit.count())) + u" s: " + error.Description());
+}
+
+// Whether statement holds one SQL statement: nothing but blanks may follow a
+// semicolon. Quotes are not looked into, so a ';' inside a text value counts
+// too; drivers differ in how they quote, and a statement that a driver splits
+// differently from us must not get through.
+bool IsOneStatement(std::u16string_view statement) {
+    const auto semicolon = statement.find(u';');
+    if (semicolon == std::u16string_view::npos) {
+        return true;
+    }
+    return statement.find_first_not_of(u" \t\r\n;", semicolon) == std::u16string_view::npos;
+}
+
+// Driver keywords put in front of the client's connect string, where they win
+// over the same keyword later on. The SQLite3 driver waits for a locked
+// database as long as Timeout (in ms) and with NoCreat does not make a
+// missing file; other drivers ignore both.
+std::u16string DriverLimits(const OdbcSettings& settings) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(settings.commandTimeout);
+    std::u16string limits = u"Timeout=" + FromUtf8(std::to_string(ms.count())) + u";";
+    if (!settings.forWriting) {
+        limits += u"NoCreat=1;";
+    }
+    return limits;
+}
+
+std::u16string Lower(std::u16string text) {
+    for (char16_t& c : text) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c - u'A' + u'a');
+        }
+    }
+    return text;
+}
+
+// The value of a keyword in an ODBC connect string (the first one, as drivers
+// take it), without braces; empty when it is not there.
+std::u16string ConnectValue(const std::u16string& connectString, std::u16string_view keyword) {
+    std::size_t at = 0;
+    while (at < connectString.size()) {
+        const std::size_t equals = connectString.find(u'=', at);
+        if (equals == std::u16string::npos) {
+            break;
+        }
+        std::u16string key = connectString.substr(at, equals - at);
+        key.erase(0, key.find_first_not_of(u' '));
+        key.erase(key.find_last_not_of(u' ') + 1);
+        std::u16string value;
+        std::size_t next = equals + 1;
+        if (next < connectString.size() && connectString[next] == u'{') {
+            for (++next; next < connectString.size(); ++next) {
+                if (connectString[next] == u'}') {
+                    if (next + 1 < connectString.size() && connectString[next + 1] == u'}') {
+                        ++next;
+                    } else {
+                        ++next;
+                        break;
+                    }
+                }
+                value += connectString[next];
+            }
+            next = connectString.find(u';', next);
+        } else {
+            const std::size_t end = connectString.find(u';', next);
+            value = connectString.substr(next, end == std::u16string::npos ? end : end - next);
+            next = end;
+        }
+        if (Lower(key) == keyword) {
+            return value;
+        }
+        if (next == std::u16string::npos) {
+            break;
+        }
+        at = next + 1;
+    }
+    return {};
+}
+
+// A SQLite file that is not there would be made empty by the driver, and the
+// list then fails with "no such table"; say what is wrong instead.
+void RequireSqliteFile(const std::u16string& connectString) {
+    if (Lower(ConnectValue(connectString, u"driver")).find(u"sqlite") == std::u16string::npos) {
+        return;
+    }
+    const std::u16string file = ConnectValue(connectString, u"database");
+    if (file.empty() || file == u":memory:") {
+        return;
+    }
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::path(ToUtf8(file)), error)) {
+        throw DatabaseError(u"Die SQLite-Datenbank '" + file + u"' gibt es nicht.");
+    }
 }
 
 class Statement {
@@ -279,10 +389,39 @@ std::u16string ColumnName(const Statement& stmt, SQLUSMALLINT column, SQLSMALLIN
     return name;
 }
 
+// The second wall behind the one-statement rule: the session itself refuses
+// to write, where the database has a way to say so.
+void MakeReadOnly(SQLHDBC dbc) {
+    std::u16string name(128, u'\0');
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DBMS_NAME, name.data(),
+                                   static_cast<SQLSMALLINT>(name.size() * sizeof(char16_t)),
+                                   &length))) {
+        return;
+    }
+    name.resize(
+        std::min<std::size_t>(static_cast<std::size_t>(length) / sizeof(char16_t), name.size()));
+    std::u16string command;
+    if (name.find(u"SQLite") != std::u16string::npos) {
+        command = u"PRAGMA query_only = 1";
+    } else if (name.find(u"PostgreSQL") != std::u16string::npos) {
+        command = u"SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY";
+    } else {
+        return;
+    }
+    Statement stmt(dbc, false);
+    stmt.Check(
+        SQLExecDirectW(stmt.Get(), odbc::Wide(command), static_cast<SQLINTEGER>(command.size())));
+}
+
 }  // namespace
 
-OdbcConnection::OdbcConnection(SQLHDBC connection, bool getDataInBlocks, bool narrow)
-    : connection_(connection), getDataInBlocks_(getDataInBlocks), narrow_(narrow) {}
+OdbcConnection::OdbcConnection(SQLHDBC connection, bool getDataInBlocks, bool narrow,
+                               const OdbcSettings& settings)
+    : connection_(connection),
+      getDataInBlocks_(getDataInBlocks),
+      narrow_(narrow),
+      settings_(settings) {}
 
 OdbcConnection::~OdbcConnection() {
     Close();
@@ -291,12 +430,26 @@ OdbcConnection::~OdbcConnection() {
 std::unique_ptr<OdbcConnection> OdbcConnection::Open(SQLHENV environment,
                                                      const std::u16string& connectString,
                                                      const std::u16string& userId,
-                                                     const std::u16string& password) {
+                                                     const std::u16string& password,
+                                                     const OdbcSettings& settings) {
+    if (!settings.forWriting) {
+        RequireSqliteFile(connectString);
+    }
     SQLHDBC dbc = SQL_NULL_HDBC;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment, &dbc))) {
         throw odbc::Error(SQL_HANDLE_ENV, environment);
     }
-    std::u16string full = connectString;
+    // Drivers that do not know an attribute keep their default; the failure
+    // of setting it is no reason to refuse the connection.
+    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                          std::max<long long>(settings.connectTimeout.count(), 0))),
+                      0);
+    if (!settings.forWriting) {
+        SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE,
+                          reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
+    }
+    std::u16string full = DriverLimits(settings) + connectString;
     if (!userId.empty()) {
         full += u";UID=" + Braced(userId);
     }
@@ -305,14 +458,25 @@ std::unique_ptr<OdbcConnection> OdbcConnection::Open(SQLHENV environment,
     }
     std::u16string completed(1024, u'\0');
     SQLSMALLINT completedLength = 0;
+    const Clock::time_point start = Clock::now();
     const SQLRETURN rc =
         SQLDriverConnectW(dbc, nullptr, odbc::Wide(full), static_cast<SQLSMALLINT>(full.size()),
                           odbc::Wide(completed), static_cast<SQLSMALLINT>(completed.size()),
                           &completedLength, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
-        AutomationError error = odbc::Error(SQL_HANDLE_DBC, dbc);
+        AutomationError error = AfterTimeout(odbc::Error(SQL_HANDLE_DBC, dbc), start,
+                                             settings.connectTimeout, u"Keine Verbindung nach ");
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         throw error;
+    }
+    if (!settings.forWriting) {
+        try {
+            MakeReadOnly(dbc);
+        } catch (const AutomationError&) {
+            SQLDisconnect(dbc);
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+            throw;
+        }
     }
     SQLUINTEGER extensions = 0;
     if (!SQL_SUCCEEDED(
@@ -320,7 +484,8 @@ std::unique_ptr<OdbcConnection> OdbcConnection::Open(SQLHENV environment,
         extensions = 0;
     }
     const bool inBlocks = (extensions & SQL_GD_BLOCK) != 0 && (extensions & SQL_GD_BOUND) != 0;
-    return std::unique_ptr<OdbcConnection>(new OdbcConnection(dbc, inBlocks, NarrowsLossily(dbc)));
+    return std::unique_ptr<OdbcConnection>(
+        new OdbcConnection(dbc, inBlocks, NarrowsLossily(dbc), settings));
 }
 
 void OdbcConnection::Close() {
@@ -335,7 +500,17 @@ std::shared_ptr<const RecordSet> OdbcConnection::OpenRecordSet(const std::u16str
     if (connection_ == SQL_NULL_HDBC) {
         throw DatabaseError(u"Die Verbindung ist geschlossen.");
     }
+    if (!settings_.forWriting && !IsOneStatement(statement)) {
+        throw DatabaseError(
+            u"Es ist nur eine SQL-Anweisung erlaubt, doch nach einem ';' folgt noch Text: " +
+            statement);
+    }
     Statement stmt(connection_, narrow_);
+    SQLSetStmtAttr(stmt.Get(), SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                       std::max<long long>(settings_.commandTimeout.count(), 0))),
+                   0);
+    const Clock::time_point start = Clock::now();
     SQLRETURN executed;
     if (narrow_) {
         std::string text = ToUtf8(statement);
@@ -346,8 +521,9 @@ std::shared_ptr<const RecordSet> OdbcConnection::OpenRecordSet(const std::u16str
         executed =
             SQLExecDirectW(stmt.Get(), odbc::Wide(text), static_cast<SQLINTEGER>(text.size()));
     }
-    if (executed != SQL_NO_DATA) {
-        stmt.Check(executed);
+    if (executed != SQL_NO_DATA && !SQL_SUCCEEDED(executed)) {
+        throw AfterTimeout(odbc::Error(SQL_HANDLE_STMT, stmt.Get(), narrow_), start,
+                           settings_.commandTimeout, u"Die Anweisung wurde abgebrochen nach ");
     }
 
     RecordSetBuilder out;
@@ -399,7 +575,12 @@ std::shared_ptr<const RecordSet> OdbcConnection::OpenRecordSet(const std::u16str
                               b.buffer.data(), b.elementBytes, b.indicators.data()));
     }
 
-    for (;;) {
+    for (bool first = true;; first = false) {
+        if (!first && settings_.keepLoading && !settings_.keepLoading()) {
+            throw DatabaseError(
+                u"Das Laden wurde abgebrochen: der Client, für den geladen wurde, ist nicht "
+                u"mehr verbunden.");
+        }
         const SQLRETURN rc = SQLFetchScroll(stmt.Get(), SQL_FETCH_NEXT, 0);
         if (rc == SQL_NO_DATA) {
             break;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Database.h"
+#include "platform/odbc/OdbcConnectionFactory.h"
 
 namespace trx {
 
@@ -16,7 +17,8 @@ class OdbcConnection final : public Connection {
     static std::unique_ptr<OdbcConnection> Open(SQLHENV environment,
                                                 const std::u16string& connectString,
                                                 const std::u16string& userId,
-                                                const std::u16string& password);
+                                                const std::u16string& password,
+                                                const OdbcSettings& settings);
     ~OdbcConnection() override;
     OdbcConnection(const OdbcConnection&) = delete;
     OdbcConnection& operator=(const OdbcConnection&) = delete;
@@ -25,7 +27,8 @@ class OdbcConnection final : public Connection {
     void Close() override;
 
   private:
-    OdbcConnection(SQLHDBC connection, bool getDataInBlocks, bool narrow);
+    OdbcConnection(SQLHDBC connection, bool getDataInBlocks, bool narrow,
+                   const OdbcSettings& settings);
 
     SQLHDBC connection_;
     // Whether the driver lets SQLGetData read a row inside a fetched block;
@@ -37,6 +40,7 @@ class OdbcConnection final : public Connection {
     // cannot map, so for those we encode the statement ourselves. Values are
     // still fetched as UTF-16, which such drivers convert themselves.
     bool narrow_;
+    OdbcSettings settings_;
 };
 
 }  // namespace trx

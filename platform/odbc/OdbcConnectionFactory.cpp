@@ -9,7 +9,8 @@
 
 namespace trx {
 
-OdbcConnectionFactory::OdbcConnectionFactory() {
+OdbcConnectionFactory::OdbcConnectionFactory(OdbcSettings settings)
+    : settings_(std::move(settings)) {
     SQLHENV env = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) {
         throw DatabaseError(u"Die ODBC-Umgebung kann nicht angelegt werden.");
@@ -32,8 +33,12 @@ std::unique_ptr<Connection> OdbcConnectionFactory::Open(const std::u16string& co
                                                         const std::u16string& userId,
                                                         const std::u16string& password,
                                                         std::int32_t /*options*/) {
-    return OdbcConnection::Open(static_cast<SQLHENV>(environment_), connectString, userId,
-                                password);
+    return OdbcConnection::Open(static_cast<SQLHENV>(environment_), connectString, userId, password,
+                                settings_);
+}
+
+void OdbcConnectionFactory::SetKeepLoading(std::function<bool()> keepLoading) {
+    settings_.keepLoading = std::move(keepLoading);
 }
 
 }  // namespace trx

@@ -155,13 +155,20 @@ TEST_F(ComboServerBusTest, ANameNeverDefinedIsNothingWithoutError) {
     AutomationObject db = Create();
     db.Call(QStringLiteral("Init"), {0});
     EXPECT_EQ(List(db, QStringLiteral("Nie")), nullptr);
-    // On the wire: no fields and no rows.
+    db.Release();
+    // On the wire: no fields and no rows. The object belongs to the gdbus
+    // connections that create and then adopt it.
+    const auto created = test::GdbusCall(
+        kProgId, QStringLiteral("/"), QStringLiteral("TRX.Automation.ClassFactory.CreateInstance"));
+    const QString path = created.out.section(u'\'', 1, 1);
+    test::GdbusCall(kProgId, path, QStringLiteral("VXBComboServer._VXComboDB.Init"),
+                    {QStringLiteral("0")});
     const auto shown =
-        test::GdbusCall(kProgId, db.Path(), QStringLiteral("VXBComboServer._VXComboDB.ComboList"),
+        test::GdbusCall(kProgId, path, QStringLiteral("VXBComboServer._VXComboDB.ComboList"),
                         {QStringLiteral("Nie")});
     EXPECT_EQ(shown.out.trimmed(), QStringLiteral("(@a(ss) [], @aav [])"))
         << shown.err.toStdString();
-    db.Release();
+    test::GdbusCall(kProgId, path, QStringLiteral("TRX.Automation.Object.Release"));
 }
 
 TEST_F(ComboServerBusTest, CallsBeforeInitFailWithTheServersError) {

@@ -73,10 +73,15 @@ TEST(IntrospectionTest, ClassObjectAndServedObjectsCarryTheAutomationIdentity) {
         EXPECT_TRUE(object.contains(expected)) << expected.toStdString();
     }
 
-    // busctl parses the data as a standard client does.
+    // busctl parses the data as a standard client does. It reads the
+    // property values too, so it gets an object that a gdbus run created and
+    // left behind for the next connection to adopt.
+    const auto created = test::GdbusCall(
+        kProbe, QStringLiteral("/"), QStringLiteral("TRX.Automation.ClassFactory.CreateInstance"));
+    ASSERT_EQ(created.out.trimmed(), QStringLiteral("(objectpath '/Probe/2',)"));
     const auto listed = test::RunProgram(
         QStringLiteral("busctl"), {QStringLiteral("--user"), QStringLiteral("introspect"), kProbe,
-                                   QStringLiteral("/Probe/1"), QStringLiteral("TRXTest._Probe")});
+                                   QStringLiteral("/Probe/2"), QStringLiteral("TRXTest._Probe")});
     ASSERT_EQ(listed.exitCode, 0) << listed.err.toStdString();
     EXPECT_TRUE(listed.out.contains(QStringLiteral(".Echo"))) << listed.out.toStdString();
     EXPECT_TRUE(listed.out.contains(QStringLiteral(".Value"))) << listed.out.toStdString();

@@ -105,6 +105,9 @@ trx::AutomationClass ProbeClass(bool refuseCreate) {
                     p.Ping(a[0].toString());
                     return QVariant();
                 })
+        .Method(QStringLiteral("Fill"), 0x60030006,
+                {{QStringLiteral("Bytes"), QStringLiteral("i")}}, {QStringLiteral("Result"), s},
+                [](Probe&, const QVariantList& a) { return QVariant(QString(a[0].toInt(), u'x')); })
         .Property(
             QStringLiteral("Value"), 0x68030000, QStringLiteral("i"),
             [](Probe& p) { return QVariant(p.value); },
@@ -146,6 +149,10 @@ int main(int argc, char** argv) {
     options.linger = Option(args, QStringLiteral("--linger"), options.linger);
     options.startIdle = Option(args, QStringLiteral("--idle"), options.startIdle);
     options.orphanGrace = Option(args, QStringLiteral("--orphan"), options.orphanGrace);
+    options.maxObjectsPerConnection =
+        static_cast<int>(Option(args, QStringLiteral("--max-objects"),
+                                std::chrono::milliseconds(options.maxObjectsPerConnection))
+                             .count());
     return trx::ServeOnSessionBus(ProbeClass(args.contains(QStringLiteral("--refuse-create"))),
                                   options);
 }

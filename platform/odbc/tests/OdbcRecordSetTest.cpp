@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -194,6 +200,8 @@ TEST_F(OdbcRecordSet, ConnectErrorCarriesTheDriverManagersDiagnostics) {
 }
 
 TEST_F(OdbcRecordSet, ClosedOrMissingConnectionFailsAsDatabaseError) {
+    db.Exec("CREATE TABLE t (a INTEGER)");
+    db.Done();
     auto connection = factory.Open(db.ConnectString(), u"", u"", -1);
     connection->Close();
     try {
@@ -208,6 +216,112 @@ TEST_F(OdbcRecordSet, ClosedOrMissingConnectionFailsAsDatabaseError) {
     } catch (const AutomationError& e) {
         ExpectDatabaseError(e, u"Verbindung");
     }
+}
+
+OdbcSettings Limits(std::chrono::seconds connect, std::chrono::seconds command) {
+    OdbcSettings settings;
+    settings.connectTimeout = connect;
+    settings.commandTimeout = command;
+    return settings;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(OdbcRecordSet, AMissingSqliteFileIsAnErrorAndIsNotMade) {
+    const auto missing = dir / "fehlt.db";
+    try {
+        factory.Open(u"Driver=SQLite3;Database=" + FromUtf8(missing.string()), u"", u"", -1);
+        FAIL() << "connected";
+    } catch (const AutomationError& e) {
+        ExpectDatabaseError(e, u"gibt es nicht");
+    }
+    EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST_F(OdbcRecordSet, NothingIsWrittenThroughAReadingConnection) {
+    db.Exec("CREATE TABLE t (a INTEGER)");
+    db.Exec("INSERT INTO t VALUES (1)");
+    db.Done();
+    for (const char16_t* sql : {
+             u"SELECT a FROM t WHERE 1=1; INSERT INTO t VALUES (2)",
+             u"SELECT a FROM t; CREATE TABLE u (b INTEGER)",
+             u"INSERT INTO t VALUES (3)",  // one statement: the session refuses it
+         }) {
+        SCOPED_TRACE(ToUtf8(sql));
+        EXPECT_THROW(Query(sql), AutomationError);
+    }
+    EXPECT_EQ(Query(u"SELECT a FROM t;")->RecordCount(), 1u);
+    EXPECT_THROW(Query(u"SELECT b FROM u"), AutomationError);
+}
+
+TEST_F(OdbcRecordSet, ALoadNoLongerWantedStopsAtTheNextBlockOfRows) {
+    db.Exec("CREATE TABLE t (a INTEGER)");
+    db.Exec(
+        "INSERT INTO t WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+        "5000) SELECT i FROM n");
+    db.Done();
+    int asked = 0;
+    OdbcSettings settings;
+    settings.keepLoading = [&asked] { return ++asked < 2; };
+    OdbcConnectionFactory stopping(settings);
+    try {
+        stopping.Open(db.ConnectString(), u"", u"", -1)->OpenRecordSet(u"SELECT a FROM t");
+        ADD_FAILURE() << "loaded to the end";
+    } catch (const AutomationError& e) {
+        ExpectDatabaseError(e, u"nicht mehr verbunden");
+    }
+    EXPECT_EQ(asked, 2);
+}
+
+TEST_F(OdbcRecordSet, ALockedSqliteFileFailsAfterTheCommandTimeOut) {
+    db.Exec("CREATE TABLE t (a INTEGER)");
+    db.Done();
+    // A writer of its own holds the file locked until its input ends.
+    const std::string command = "sqlite3 '" + (dir / "lists.db").string() + "' >/dev/null";
+    FILE* writer = popen(command.c_str(), "w");
+    ASSERT_NE(writer, nullptr);
+    std::fputs("BEGIN EXCLUSIVE; INSERT INTO t VALUES (1);\n", writer);
+    std::fflush(writer);
+    usleep(300 * 1000);
+    OdbcConnectionFactory quick(Limits(std::chrono::seconds(15), std::chrono::seconds(1)));
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        quick.Open(db.ConnectString(), u"", u"", -1)->OpenRecordSet(u"SELECT a FROM t");
+        ADD_FAILURE() << "read through the lock";
+    } catch (const AutomationError& e) {
+        ExpectDatabaseError(e, u"nach 1 s");
+    }
+    EXPECT_LT(SecondsSince(start), 5.0);
+    pclose(writer);
+}
+
+TEST_F(OdbcRecordSet, AHostThatNeverAnswersFailsAfterTheConnectTimeOut) {
+    // A socket that listens and never accepts: the kernel completes the
+    // handshake, and nothing ever answers.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::u16string connect = u"Driver=PostgreSQL Unicode;Server=127.0.0.1;Port=" +
+                                   FromUtf8(std::to_string(ntohs(address.sin_port))) +
+                                   u";Database=x;Uid=x;Pwd=x";
+    OdbcConnectionFactory quick(Limits(std::chrono::seconds(2), std::chrono::seconds(30)));
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        quick.Open(connect, u"", u"", -1);
+        ADD_FAILURE() << "connected";
+    } catch (const AutomationError& e) {
+        ExpectDatabaseError(e, u"nach 2 s");
+    }
+    EXPECT_LT(SecondsSince(start), 8.0);
+    close(listener);
 }
 
 }  // namespace

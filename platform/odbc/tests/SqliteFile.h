@@ -31,8 +31,14 @@ class SqliteFile {
     void Done() { connection_.reset(); }
 
   private:
+    static OdbcSettings ForWriting() {
+        OdbcSettings settings;
+        settings.forWriting = true;
+        return settings;
+    }
+
     std::filesystem::path path_;
-    OdbcConnectionFactory factory_;
+    OdbcConnectionFactory factory_{ForWriting()};
     std::unique_ptr<Connection> connection_;
 };
 
