@@ -2,7 +2,7 @@
 
 #include "platform/Process.h"
 #include "platform/qt/DesktopMessageBox.h"
-#include "platform/qt/QtSettingsStore.h"
+#include "platform/IniSettingsStore.h"
 #include "registrar/dbus/CPXFileAutomation.h"
 #include "registrar/modCPX.h"
 
@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
         return *code;
     }
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);
-    trx::QtSettingsStore store;
+    trx::IniSettingsStore store;
     trx::DesktopMessageBox messages("vxRegCPX");
     // Started by the automation system, Main returns at once and the program
     // serves its class on the bus.
