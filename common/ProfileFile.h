@@ -81,9 +81,9 @@ class FolderLock {
 };
 
 // Writes a new file through `fill` in the folder of `path`, makes its data
-// durable (one fdatasync) and renames it over `path`. The new file takes the mode and owner of `old`
-// when that is open, and a file its user may not write is not replaced. On
-// any failure the new file is removed and `path` stays as it was.
+// durable (one fdatasync) and renames it over `path`. The new file takes the mode and owner of
+// `old` when that is open, and a file its user may not write is not replaced. On any failure the
+// new file is removed and `path` stays as it was.
 bool ReplaceFile(const std::string& path, const InputFile& old,
                  const std::function<bool(OutputFile&)>& fill);
 

@@ -33,8 +33,8 @@ Decoded DecodeAt(std::string_view in, std::size_t i) {
         return {valid ? cp : 0xFFFD, 3, valid};
     }
     if (b0 >= 0xF0 && b0 < 0xF5 && cont(1) && cont(2) && cont(3)) {
-        const char32_t cp = (static_cast<char32_t>(b0 & 0x07) << 18) | (bits(1) << 12) |
-                            (bits(2) << 6) | bits(3);
+        const char32_t cp =
+            (static_cast<char32_t>(b0 & 0x07) << 18) | (bits(1) << 12) | (bits(2) << 6) | bits(3);
         const bool valid = cp >= 0x10000 && cp <= 0x10FFFF;
         return {valid ? cp : 0xFFFD, 4, valid};
     }

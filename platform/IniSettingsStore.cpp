@@ -30,7 +30,7 @@ std::string UserConfigFolder() {
     }
     const passwd* user = ::getpwuid(::geteuid());
     return user != nullptr && user->pw_dir != nullptr ? std::string(user->pw_dir) + "/.config"
-                                                       : std::string();
+                                                      : std::string();
 }
 
 // A process killed while it changed the store leaves its new file behind

@@ -62,9 +62,9 @@ std::u16string UnescapeName(std::string_view raw) {
         }
         if (ch == u'%' && i + 5 < text.size() && text[i + 1] == u'U' && IsHexDigit(text[i + 2]) &&
             IsHexDigit(text[i + 3]) && IsHexDigit(text[i + 4]) && IsHexDigit(text[i + 5])) {
-            name += static_cast<char16_t>((HexValue(text[i + 2]) << 12) |
-                                          (HexValue(text[i + 3]) << 8) |
-                                          (HexValue(text[i + 4]) << 4) | HexValue(text[i + 5]));
+            name +=
+                static_cast<char16_t>((HexValue(text[i + 2]) << 12) | (HexValue(text[i + 3]) << 8) |
+                                      (HexValue(text[i + 4]) << 4) | HexValue(text[i + 5]));
             i += 5;
             continue;
         }
@@ -221,9 +221,8 @@ Entries Parse(std::string_view bytes) {
         }
         if (line.front() == '[') {
             const auto end = line.find(']');
-            const std::string_view raw = line.substr(1, end == std::string_view::npos
-                                                            ? std::string_view::npos
-                                                            : end - 1);
+            const std::string_view raw =
+                line.substr(1, end == std::string_view::npos ? std::string_view::npos : end - 1);
             if (EqualsIgnoringCase(raw, "general")) {
                 section.clear();
             } else if (EqualsIgnoringCase(raw, "%general")) {

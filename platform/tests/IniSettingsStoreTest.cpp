@@ -134,6 +134,42 @@ TEST_F(IniSettingsStoreTest, ValuesComeBackExactly) {
     }
 }
 
+TEST_F(IniSettingsStoreTest, TheFileHoldsTheBytesQSettingsWouldWrite) {
+    const std::vector<std::u16string> texts = {
+        u"plain",
+        u"a/b",
+        u"General",
+        u"Grüße 日本語 😀",
+        u"@at",
+        u" blanks ",
+        u"a,b;c=d",
+        u"tab\t\"q\"\\",
+        u"line\nfeed\r",
+        u"\x01"
+        u"bf",
+        u"\x7f\x1f",
+        u"",
+        u"%",
+        std::u16string(u"nul\0"
+                       u"1a",
+                       6),
+    };
+    const fs::path reference = dir_.Path() / "reference.ini";
+    {
+        QSettings settings(QString::fromStdString(reference.string()), QSettings::IniFormat);
+        for (const std::u16string& text : texts) {
+            const QString encoded = ToQString(IniSettingsStore::EncodeName(text));
+            settings.setValue(encoded + QStringLiteral("/k"), ToQString(text));
+            settings.setValue(QStringLiteral("Entries/") + encoded, ToQString(text));
+            ASSERT_TRUE(store_.Save(u"App", text, u"k", text));
+            ASSERT_TRUE(store_.Save(u"App", u"Entries", text, text));
+        }
+        settings.remove(QStringLiteral("plain/k"));
+        ASSERT_EQ(store_.Delete(u"App", u"plain", u"k"), DeleteResult::Deleted);
+    }
+    EXPECT_EQ(test::ReadFile(File()), test::ReadFile(reference));
+}
+
 TEST_F(IniSettingsStoreTest, SaveReplacesAndKeepsApplicationsApart) {
     ASSERT_TRUE(store_.Save(u"App", u"S", u"K", u"first"));
     ASSERT_TRUE(store_.Save(u"App", u"S", u"K", u"second"));
