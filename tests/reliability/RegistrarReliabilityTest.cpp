@@ -262,7 +262,7 @@ TEST_F(StoreFaultTest, AHeldStoreLockFailsTheChangeWithinSeconds) {
     ExpectFailureAndStoreUnchanged(run, "konnte nicht in die Registry eingetragen werden.");
 }
 
-TEST_F(StoreFaultTest, AFullDiskKeepsEveryEntryAndFailsTheChange) {
+TEST_F(StoreFaultTest, AFullDiskNeverEmptiesTheStore) {
     const fs::path folder = config_ / "Velmora";
     fs::rename(folder, dir_ / "kept");
     fs::create_directory(folder);
@@ -274,18 +274,34 @@ TEST_F(StoreFaultTest, AFullDiskKeepsEveryEntryAndFailsTheChange) {
         fs::path point;
         ~Unmount() { umount2(point.c_str(), MNT_DETACH); }
     } unmount{folder};
-    WriteFile(StorePath(), before_);
-    {
-        std::ofstream filler(folder / "filler", std::ios::binary);
-        const std::string block(4096, 'f');
-        for (int i = 0; i < 64 && filler.write(block.data(), 4096); ++i) {
-            filler.flush();
+    // From a full disk to one with room for a few pages: the change lands
+    // whole or the store stays as it was and the run says so.
+    for (int freePages = 0; freePages <= 3; ++freePages) {
+        SCOPED_TRACE(std::to_string(freePages) + " pages free");
+        fs::remove(folder / "filler");
+        WriteFile(StorePath(), before_);
+        {
+            std::ofstream filler(folder / "filler", std::ios::binary);
+            const std::string block(4096, 'f');
+            for (int i = 0; i < 64 && filler.write(block.data(), 4096); ++i) {
+                filler.flush();
+            }
         }
+        const auto full = fs::file_size(folder / "filler") / 4096 * 4096;
+        fs::resize_file(folder / "filler", full - static_cast<std::uintmax_t>(freePages) * 4096);
+
+        const ChildResult run = Registrar({cpx_.string(), "/qe"});
+        const StoreFile store = ParseStore(ReadFile(StorePath()));
+        if (run.status == 0) {
+            EXPECT_EQ(store.sections.at("Entries").size(), 2u) << ReadFile(StorePath());
+            EXPECT_EQ(store.sections.at("Anderer").size(), 4u);
+            EXPECT_EQ(store.sections.at("Neu").size(), 4u);
+        } else {
+            ExpectFailureAndStoreUnchanged(run, "konnte nicht in die Registry eingetragen werden.");
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2)
+            << "no hidden file is left";
     }
-    ExpectFailureAndStoreUnchanged(Registrar({cpx_.string(), "/qe"}),
-                                   "konnte nicht in die Registry eingetragen werden.");
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2)
-        << "no hidden file is left";
 }
 
 TEST_F(RegistrarReliabilityTest, ASymlinkedStoreIsFollowedAndStaysALink) {
