@@ -7,6 +7,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -127,8 +128,15 @@ DeleteResult IniSettingsStore::Change(std::u16string_view application,
     if (fileName.empty()) {
         return DeleteResult::Failed;
     }
+    const bool onlyDeletes =
+        std::none_of(batch.Steps().begin(), batch.Steps().end(),
+                     [](const SettingsBatch::Step& step) { return step.value.has_value(); });
+    const fs::path folder = fs::path(fileName).parent_path();
     std::error_code ec;
-    fs::create_directories(fs::path(fileName).parent_path(), ec);
+    if (onlyDeletes && !fs::exists(folder, ec) && !ec) {
+        return DeleteResult::Absent;  // no folder, no file, nothing to delete
+    }
+    fs::create_directories(folder, ec);
     const profile::FolderLock lock(fileName, lockWait_);
     if (!lock.Held()) {
         return DeleteResult::Failed;
