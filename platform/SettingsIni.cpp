@@ -79,6 +79,36 @@ std::u16string UnescapeName(std::string_view raw) {
     return name;
 }
 
+// The value text of a line, trimmed, and without an escape at its end that
+// would join the next line once the value is written back: a backslash
+// before nothing, or before a line break that continues to nothing.
+std::string ValueAsWritable(std::string_view text) {
+    std::string value(Trim(text));
+    while (true) {
+        std::size_t trailing = 0;
+        while (trailing < value.size() && value[value.size() - 1 - trailing] == '\\') {
+            ++trailing;
+        }
+        if (trailing % 2 == 1) {
+            value.pop_back();
+            value = std::string(Trim(value));
+            continue;
+        }
+        const std::string_view end(value);
+        std::size_t cut = 0;
+        for (const std::string_view lineBreak : {"\\\r\n", "\\\r", "\\\n"}) {
+            if (end.ends_with(lineBreak)) {
+                cut = lineBreak.size();
+                break;
+            }
+        }
+        if (cut == 0) {
+            return value;
+        }
+        value = std::string(Trim(end.substr(0, end.size() - cut)));
+    }
+}
+
 // The file cut into lines; a backslash takes the character after it into
 // its line, a line end included.
 template <typename Visit>
@@ -229,6 +259,11 @@ Entries Parse(std::string_view bytes) {
                 section = u"General";
             } else {
                 section = UnescapeName(raw);
+                // QSettings writes every such name as "[%General]", which
+                // reads back as "General".
+                if (section.size() == 7 && EqualsIgnoringCase(ToUtf8(section), "general")) {
+                    section = u"General";
+                }
             }
             return;
         }
@@ -236,17 +271,23 @@ Entries Parse(std::string_view bytes) {
         if (equals == std::string_view::npos) {
             return;
         }
-        // As in QSettings, the name before the first "/" is the section.
-        std::u16string full = section;
-        if (!full.empty()) {
-            full += u'/';
+        // As in QSettings, the name before the first "/" is the section, and
+        // "/" at either end or twice in a row counts as none.
+        const std::u16string joined = section + u'/' + UnescapeName(Trim(line.substr(0, equals)));
+        std::u16string full;
+        for (const char16_t ch : joined) {
+            if (ch != u'/' || (!full.empty() && full.back() != u'/')) {
+                full += ch;
+            }
         }
-        full += UnescapeName(Trim(line.substr(0, equals)));
+        if (!full.empty() && full.back() == u'/') {
+            full.pop_back();
+        }
         const auto slash = full.find(u'/');
         Name name = slash == std::u16string::npos
                         ? Name{std::u16string(), full}
                         : Name{full.substr(0, slash), full.substr(slash + 1)};
-        entries[std::move(name)] = std::string(Trim(line.substr(equals + 1)));
+        entries[std::move(name)] = ValueAsWritable(line.substr(equals + 1));
     });
     return entries;
 }
