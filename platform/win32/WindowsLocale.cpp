@@ -1,7 +1,8 @@
 #include "platform/win32/WindowsLocale.h"
 
-#include <oleauto.h>
 #include "platform/win32/Win32.h"
+
+#include <oleauto.h>
 
 #include "platform/win32/WideText.h"
 
