@@ -8,6 +8,7 @@
 
 #include "common/Profile.h"
 #include "common/ProfileEntry.h"
+#include "common/ProfileLine.h"
 #include "platform/win32/WideText.h"
 
 namespace trx {
@@ -74,8 +75,13 @@ std::u16string ReadINIValue(std::u16string_view fileName, std::u16string_view se
     std::string buffer(kBufferSize, ' ');
     DWORD got = 0;
     if (HoldsNul(fileName) || HoldsNul(section) || HoldsNul(key)) {
-        // As the kernel does for a missing value: the default, within the buffer.
-        buffer.assign(fallback.substr(0, kBufferSize - 1));
+        // Cut at the NUL such a name would address another file, section or
+        // key: it addresses none, and the default comes back as the kernel
+        // gives it for a missing value (no trailing blanks, one pair of
+        // quotes removed, within the buffer).
+        std::u16string_view text = defaultValue;
+        text = profile::StripQuotePair(text.substr(0, text.find_last_not_of(u' ') + 1));
+        buffer.assign(ToAnsi(text).substr(0, kBufferSize - 1));
         got = static_cast<DWORD>(buffer.size());
     } else {
         got = GetPrivateProfileStringA(sectionName.c_str(), keyName.c_str(), fallback.c_str(),

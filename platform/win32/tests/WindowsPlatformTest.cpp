@@ -2,11 +2,13 @@
 
 #include <string>
 
+#include "common/Profile.h"
 #include "common/Text.h"
 #include "platform/win32/RegistrySettingsStore.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32.h"
 #include "platform/win32/WindowsProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace trx {
 namespace {
@@ -78,6 +80,33 @@ TEST_F(RegistryStore, SavesTextValuesAndTellsADeletedOneFromAnAbsentOne) {
     EXPECT_FALSE(store_.Save(u"vxtControlPanel", u"", u"Demo", u"x"));
     EXPECT_FALSE(store_.Save(u"vxtControlPanel", std::u16string(u"A\0B", 3), u"Demo", u"x"));
     EXPECT_EQ(Read(store_.SectionKey(u"vxtControlPanel", u"A"), u"Demo"), u"<absent>");
+}
+
+// What the kernel's profile functions leave to the routines around them.
+TEST(KernelProfile, ReadsBareNamesHereAndRefusesWhatWouldCorruptTheFile) {
+    test::TempDir dir;
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.Path().wstring().c_str()));
+    test::WriteFile(dir / "entry.cpx", "[Reginfo]\r\nKey=Hier\r\n");
+    const std::u16string bareRead = ReadINIValue(u"entry.cpx", u"Reginfo", u"Key", u"");
+    const bool bareWritten = WriteINIValue(u"new.ini", u"S", u"k", u"v");
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(bareRead, u"Hier");  // the kernel alone would look in the Windows folder
+    EXPECT_TRUE(bareWritten);
+    EXPECT_EQ(test::ReadFile(dir / "new.ini"), "[S]\r\nk=v\r\n");
+
+    const std::u16string file = (dir / "v.ini").u16string();
+    ASSERT_TRUE(WriteINIValue(file, u"S", u"a", u"1"));
+    ASSERT_TRUE(WriteINIValue(file, u"S", u"b", u"2"));
+    EXPECT_FALSE(WriteINIValue(file, u"S", u"a", u"x\r\nb=injected"));
+    EXPECT_FALSE(WriteINIValue(file, u"S", u"a=b", u"x"));
+    EXPECT_EQ(test::ReadFile(dir / "v.ini"), "[S]\r\na=1\r\nb=2\r\n");
+
+    ASSERT_TRUE(WriteINIValue(file, u"S", u"long", std::u16string(3000, u'x')));
+    EXPECT_EQ(ReadINIValue(file, u"S", u"long", u""), std::u16string(2047, u'x'));
+    // A NUL would cut the name short and read another file.
+    EXPECT_EQ(ReadINIValue(file + std::u16string(1, u'\0') + u"x", u"S", u"a", u"\"d\"  "), u"d");
 }
 
 }  // namespace
