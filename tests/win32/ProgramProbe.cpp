@@ -60,55 +60,63 @@ Children FindChildren(HWND box) {
     return found;
 }
 
-// The pixels of a screen rectangle as 0x00RRGGBB values.
+// A 32-bit picture in memory to copy from the screen or draw into.
+class Canvas {
+  public:
+    Canvas(int width, int height) : screen_(GetDC(nullptr)), memory_(CreateCompatibleDC(screen_)) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top row first
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        bitmap_ = CreateDIBSection(memory_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+        old_ = SelectObject(memory_, bitmap_);
+        count_ = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    }
+    ~Canvas() {
+        SelectObject(memory_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(memory_);
+        ReleaseDC(nullptr, screen_);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    HDC Screen() const { return screen_; }
+    HDC Dc() const { return memory_; }
+    std::uint32_t* Bits() const { return static_cast<std::uint32_t*>(bits_); }
+    // The pixels as 0x00RRGGBB values.
+    std::vector<std::uint32_t> Pixels() const {
+        GdiFlush();
+        return bits_ == nullptr ? std::vector<std::uint32_t>()
+                                : std::vector<std::uint32_t>(Bits(), Bits() + count_);
+    }
+
+  private:
+    HDC screen_;
+    HDC memory_;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    void* bits_ = nullptr;
+    std::size_t count_ = 0;
+};
+
 std::vector<std::uint32_t> Capture(const RECT& rect) {
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height));
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    std::copy_n(static_cast<const std::uint32_t*>(bits), pixels.size(), pixels.begin());
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    Canvas canvas(rect.right - rect.left, rect.bottom - rect.top);
+    BitBlt(canvas.Dc(), 0, 0, rect.right - rect.left, rect.bottom - rect.top, canvas.Screen(),
+           rect.left, rect.top, SRCCOPY);
+    return canvas.Pixels();
 }
 
 // A system icon drawn as the box draws it, on the given background.
 std::vector<std::uint32_t> Render(LPCWSTR icon, int width, int height, std::uint32_t background) {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height), background);
-    std::copy(pixels.begin(), pixels.end(), static_cast<std::uint32_t*>(bits));
-    DrawIconEx(memory, 0, 0, LoadIconW(nullptr, icon), 0, 0, 0, nullptr, DI_NORMAL);
-    GdiFlush();
-    std::copy_n(static_cast<const std::uint32_t*>(bits), pixels.size(), pixels.begin());
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    Canvas canvas(width, height);
+    if (canvas.Bits() != nullptr) {
+        std::fill_n(canvas.Bits(), static_cast<std::size_t>(width * height), background);
+    }
+    DrawIconEx(canvas.Dc(), 0, 0, LoadIconW(nullptr, icon), 0, 0, 0, nullptr, DI_NORMAL);
+    return canvas.Pixels();
 }
 
 std::size_t Differences(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
@@ -144,6 +152,9 @@ BoxIcon ReadIcon(HWND iconStatic) {
     rect.right = rect.left + width;
     rect.bottom = rect.top + height;
     const auto shown = Capture(rect);
+    if (shown.empty()) {
+        return BoxIcon::Unknown;
+    }
     const std::uint32_t ground = shown.front() & 0xFFFFFF;  // a corner is transparent
     const std::size_t warning = Differences(shown, Render(IDI_WARNING, width, height, ground));
     const std::size_t information =
