@@ -7,6 +7,7 @@
 #include "platform/win32/RegistrySettingsStore.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32.h"
+#include "platform/win32/WindowsLocale.h"
 #include "platform/win32/WindowsProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -80,6 +81,20 @@ TEST_F(RegistryStore, SavesTextValuesAndTellsADeletedOneFromAnAbsentOne) {
     EXPECT_FALSE(store_.Save(u"vxtControlPanel", u"", u"Demo", u"x"));
     EXPECT_FALSE(store_.Save(u"vxtControlPanel", std::u16string(u"A\0B", 3), u"Demo", u"x"));
     EXPECT_EQ(Read(store_.SectionKey(u"vxtControlPanel", u"A"), u"Demo"), u"<absent>");
+}
+
+// The version box's month names and the dialog's dates, in the user's locale.
+TEST(WindowsLocaleTest, WritesAndReadsDatesAsAGermanUserSeesThem) {
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+    GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH);
+    ASSERT_STREQ(name, L"de-DE") << "run under a German user locale (LANG=de_DE.UTF-8)";
+    const WindowsLocale locale;
+    EXPECT_EQ(ToUtf8(locale.LongMonthName(3)), "März");
+    EXPECT_EQ(ToUtf8(locale.LongMonthName(12)), "Dezember");
+    EXPECT_EQ(locale.LongMonthName(13), u"");
+    EXPECT_EQ(ToUtf8(locale.FormatShortDate(43811.0)), "12.12.2019");
+    EXPECT_EQ(locale.ParseDate(u"12.12.2019"), 43811.0);
+    EXPECT_EQ(locale.ParseDate(u"kein Datum"), std::nullopt);
 }
 
 // What the kernel's profile functions leave to the routines around them.
