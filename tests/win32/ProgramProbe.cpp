@@ -194,7 +194,12 @@ ShownBox AnswerBox(HWND box) {
     shown.title = FromWide(std::wstring_view(title, got > 0 ? static_cast<std::size_t>(got) : 0));
     const Children children = FindChildren(box);
     shown.text = children.text != nullptr ? WindowText(children.text) : u"";
+    // A busy machine may paint the box late: look again for a few seconds.
     shown.icon = ReadIcon(children.icon);
+    for (int i = 0; i < 20 && shown.icon == BoxIcon::Unknown; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        shown.icon = ReadIcon(children.icon);
+    }
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
     // Wait until this box is gone, so that it is not read twice.
