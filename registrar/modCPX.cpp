@@ -68,12 +68,23 @@ CommandLine SplitCommandLine(const std::vector<std::u16string>& arguments) {
     return line;
 }
 
+CommandLine SplitArgumentText(std::u16string_view argumentText) {
+    CommandLine line;
+    const std::size_t slash = argumentText.find(u'/');
+    line.filePart = std::u16string(TrimBlanks(argumentText.substr(0, slash)));
+    if (slash != std::u16string_view::npos) {
+        line.switchPart = ToUpper(TrimBlanks(argumentText.substr(slash)));
+    }
+    return line;
+}
+
 int Main(const ProcessInfo& process, SettingsStore& store, MessageBox& messages) {
     if (process.mode == StartMode::Automation) {
         return 0;
     }
 
-    const CommandLine line = SplitCommandLine(process.arguments);
+    const CommandLine line = process.argumentsAsTyped ? SplitArgumentText(process.argumentText)
+                                                      : SplitCommandLine(process.arguments);
     if (line.filePart.empty() || Contains(line.switchPart, u"/H")) {
         messages.Show(kHelp, MessageIcon::Information, u"vxRegCPX");
         return 0;
