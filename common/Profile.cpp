@@ -29,7 +29,7 @@ std::string PathOf(std::u16string_view fileName) {
     if (fileName.empty() || fileName.find(u'\0') != std::u16string_view::npos) {
         return {};
     }
-    return ToUtf8(fileName);
+    return ToFileName(fileName);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 namespace trx::profile {
 
@@ -35,14 +36,9 @@ std::filesystem::path FolderOf(const std::filesystem::path& path) {
 int CreateTemporary(const std::filesystem::path& target, std::string& name) {
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        // Built by appending: GCC 12 misreads `"." + std::string&&` (an insert at
-        // the front) as an overlapping copy and warns with -Wrestrict in Release.
-        std::string leaf = ".";
-        leaf += target.filename().string();
-        leaf += ".tmp";
-        leaf += std::to_string(random());
-        leaf += std::to_string(random());
-        name = (FolderOf(target) / leaf).string();
+        name = TemporaryPrefix(target.string());
+        name += std::to_string(random());
+        name += std::to_string(random());
         // 0666 lets the umask decide for a new file; a replaced one gets its old mode below.
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
@@ -135,6 +131,25 @@ FolderLock::FolderLock(const std::string& path) {
     }
 }
 
+FolderLock::FolderLock(const std::string& path, std::chrono::milliseconds wait) {
+    fd_ = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) {
+        return;
+    }
+    // Polled rather than blocked on, so that a holder that never lets go
+    // costs a bounded wait.
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) ||
+            std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd_);
+            fd_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 FolderLock::~FolderLock() {
     if (fd_ >= 0) {
         ::close(fd_);  // releases the lock
@@ -201,7 +216,8 @@ bool ReplaceFile(const std::string& path, const InputFile& old,
     }
     OutputFile out(fd);
     ok = ok && fill(out);
-    ok = ok && ::fsync(fd) == 0;
+    // The rename below publishes the file; its data must be on disk first.
+    ok = ok && ::fdatasync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
     if (!ok) {
@@ -210,6 +226,16 @@ bool ReplaceFile(const std::string& path, const InputFile& old,
     }
     SyncFolder(target);
     return true;
+}
+
+std::string TemporaryPrefix(const std::string& path) {
+    const std::filesystem::path target(path);
+    // Built by appending: GCC 12 misreads `"." + std::string&&` (an insert at
+    // the front) as an overlapping copy and warns with -Wrestrict in Release.
+    std::string leaf = ".";
+    leaf += target.filename().string();
+    leaf += ".tmp";
+    return (FolderOf(target) / leaf).string();
 }
 
 std::string FollowLinks(const std::string& path) {

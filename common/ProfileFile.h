@@ -4,6 +4,7 @@
 // replacing a file as a whole so that a reader sees the old file or the new
 // one, never a half-written one. Internal to the profile routines.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -68,7 +69,10 @@ inline constexpr std::uint64_t kToEnd = UINT64_MAX;
 class FolderLock {
   public:
     explicit FolderLock(const std::string& path);
+    // Waits at most `wait` for the lock; Held() tells whether it came.
+    FolderLock(const std::string& path, std::chrono::milliseconds wait);
     ~FolderLock();
+    bool Held() const { return fd_ >= 0; }
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
@@ -76,10 +80,10 @@ class FolderLock {
     int fd_ = -1;
 };
 
-// Writes a new file through `fill` in the folder of `path`, makes it durable
-// and renames it over `path`. The new file takes the mode and owner of `old`
-// when that is open, and a file its user may not write is not replaced. On
-// any failure the new file is removed and `path` stays as it was.
+// Writes a new file through `fill` in the folder of `path`, makes its data
+// durable (one fdatasync) and renames it over `path`. The new file takes the mode and owner of
+// `old` when that is open, and a file its user may not write is not replaced. On any failure the
+// new file is removed and `path` stays as it was.
 bool ReplaceFile(const std::string& path, const InputFile& old,
                  const std::function<bool(OutputFile&)>& fill);
 
@@ -87,6 +91,10 @@ bool ReplaceFile(const std::string& path, const InputFile& old,
 // the file a link points to and the link stays a link. Empty when the links
 // go round in circles.
 std::string FollowLinks(const std::string& path);
+
+// The prefix of the names ReplaceFile gives its new files beside `path`;
+// one left behind (by a killed process) is a hidden file of this prefix.
+std::string TemporaryPrefix(const std::string& path);
 
 // True when `path` can be opened for reading and is no directory.
 bool CanOpenForReading(const std::string& path);

@@ -10,6 +10,13 @@ namespace trx {
 std::u16string FromUtf8(std::string_view utf8);
 std::string ToUtf8(std::u16string_view utf16);
 
+// File names and arguments are bytes, mostly UTF-8. A byte that is not part
+// of valid UTF-8 becomes the lone surrogate U+DC80 to U+DCFF and turns back
+// into itself, so that every name reaches the file system unchanged. Shown
+// to a person, such a byte reads as U+FFFD.
+std::u16string FromFileName(std::string_view bytes);
+std::string ToFileName(std::u16string_view name);
+
 // Removes leading and trailing blanks (U+0020 only), as the system's blank tests do.
 std::u16string_view TrimBlanks(std::u16string_view text);
 

@@ -56,6 +56,12 @@ ini_files = [unescape(row[1]) for row in vectors("ini_read.tsv")
              if len(row) > 1 and row[1] != "\\N"]
 write("ReadINIValue", examples + ini_files)
 
+store_files = [b"[Entries]\nTRXDemo=TRX Demo-Modul\n\n[TRXDemo]\nDescription=\"a, b\"\n"
+               b"Icon=/opt/trx/demo.svg\nStartType=1\nTarget=/opt/trx/demo-tool\n",
+               b"\xef\xbb\xbf; comment\r\ntop=1\r\n[General]\r\ng = 2 \r\n[%General]\r\n"
+               b"A=eins\\\r\n  weiter\r\n[sub]\r\nx\\y=3\r\n[A%252FB%20%U65E5]\r\nk=@@x\\\n"]
+write("SettingsIni", store_files + ini_files)
+
 numbers = ["0", "12abc", "1 2 3", "- 5", "1E", "1E+", "1.2.3", "1,5", "&H7FFF", "&H8000",
            "&hffff", "&H10000", "&HFFFFFFFF", "&H123456789", "&O777", "-&H10", "1D308",
            "1e309", "1e-400", "2.5", "3.5", "-2147483648.5", "2147483647.5", "7743.2", "\t+.5e-3"]

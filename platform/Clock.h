@@ -4,7 +4,7 @@ namespace trx {
 
 // Today's local date, as an automation date at midnight.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual double Today() const = 0;
 };

@@ -8,7 +8,7 @@ namespace trx {
 
 // The user's locale as the version server needs it.
 class Locale {
-public:
+  public:
     virtual ~Locale() = default;
     // The short date format with a four-digit year (12.12.2019, 12/12/2019);
     // a time of day is added only when the value has one.

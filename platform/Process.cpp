@@ -29,7 +29,7 @@ ProcessInfo ReadProcessInfo(int argc, const char* const* argv) {
         if (argv[i] == nullptr) {
             break;
         }
-        info.arguments.push_back(FromUtf8(argv[i]));
+        info.arguments.push_back(FromFileName(argv[i]));
         if (i > first) {
             info.argumentText += u' ';
         }
@@ -47,7 +47,7 @@ std::u16string ProgramDirectory() {
     if (ec) {
         return {};
     }
-    std::u16string folder = FromUtf8(executable.parent_path().string());
+    std::u16string folder = FromFileName(executable.parent_path().string());
     while (!folder.empty() && folder.back() == u'/') {
         folder.pop_back();
     }

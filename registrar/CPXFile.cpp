@@ -85,20 +85,11 @@ bool CPXFile::FileExists(std::u16string_view FileName) {
     }
 }
 
-bool CPXFile::Save(std::u16string_view section, std::u16string_view key,
-                   std::u16string_view value) {
+// False when the store could not be read or written; a value that is not
+// there needs no deleting.
+bool CPXFile::Apply(const SettingsBatch& batch) {
     try {
-        return store_.Save(kApplication, section, key, value);
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-// False only when the store could not be written; a value that is not there
-// needs no deleting.
-bool CPXFile::Delete(std::u16string_view section, std::u16string_view key) {
-    try {
-        return store_.Delete(kApplication, section, key) != DeleteResult::Failed;
+        return store_.Apply(kApplication, batch);
     } catch (const std::exception&) {
         return false;
     }
@@ -143,14 +134,16 @@ AutoBool CPXFile::Register(std::u16string_view cpxFile, AutoBool Quiet, AutoBool
         }
     }
 
-    // A failed save does not stop the others, but it is reported.
-    bool saved = Save(kEntries, key, name);
-    saved = Save(key, u"Description", description) && saved;
-    saved = Save(key, u"Icon", icon) && saved;
-    saved = Save(key, u"Target", target) && saved;
-    saved = Save(key, u"StartType", DecimalText(startType)) && saved;
+    // The line and the four values are one change of the store, so that no
+    // failure or killed process leaves half an entry.
+    SettingsBatch entry;
+    entry.Save(kEntries, key, name);
+    entry.Save(key, u"Description", description);
+    entry.Save(key, u"Icon", icon);
+    entry.Save(key, u"Target", target);
+    entry.Save(key, u"StartType", DecimalText(startType));
 
-    if (!saved) {
+    if (!Apply(entry)) {
         if (flags.ErrorsShown()) {
             Show(Quoted(cpxFile, u" konnte nicht in die Registry eingetragen werden."),
                  MessageIcon::Warning, kErrorTitle);
@@ -167,12 +160,13 @@ AutoBool CPXFile::Register(std::u16string_view cpxFile, AutoBool Quiet, AutoBool
 AutoBool CPXFile::UnRegister(std::u16string_view Name, AutoBool Quiet, AutoBool ShowErrors) {
     const Flags flags = ReadFlags(Quiet, ShowErrors);
 
-    bool deleted = Delete(kEntries, Name);
+    SettingsBatch entry;
+    entry.Delete(kEntries, Name);
     for (const std::u16string_view key : {u"Description", u"Icon", u"Target", u"StartType"}) {
-        deleted = Delete(Name, key) && deleted;
+        entry.Delete(Name, key);
     }
 
-    if (!deleted) {
+    if (!Apply(entry)) {
         if (flags.ErrorsShown()) {
             Show(Quoted(Name, u" konnte nicht aus der Registry entfernt werden."),
                  MessageIcon::Warning, kErrorTitle);

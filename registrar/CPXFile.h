@@ -33,8 +33,7 @@ class CPXFile {
                               std::u16string_view Key, std::u16string_view Value);
     static bool FileExists(std::u16string_view FileName);
 
-    bool Save(std::u16string_view section, std::u16string_view key, std::u16string_view value);
-    bool Delete(std::u16string_view section, std::u16string_view key);
+    bool Apply(const SettingsBatch& batch);
     void Show(std::u16string_view text, MessageIcon icon, std::u16string_view title);
 
     SettingsStore& store_;

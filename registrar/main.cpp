@@ -1,8 +1,9 @@
 // vxRegCPX: registers control-panel entries from CPX files, and removes them.
 
+#include "platform/DisplayProbe.h"
+#include "platform/IniSettingsStore.h"
 #include "platform/Process.h"
 #include "platform/qt/DesktopMessageBox.h"
-#include "platform/qt/QtSettingsStore.h"
 #include "registrar/dbus/CPXFileAutomation.h"
 #include "registrar/modCPX.h"
 
@@ -11,13 +12,16 @@ int main(int argc, char** argv) {
         return *code;
     }
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);
-    trx::QtSettingsStore store;
-    trx::DesktopMessageBox messages("vxRegCPX");
+    trx::IniSettingsStore store;
+    // Probed once, before any Qt application object: a display that is named
+    // but gone means the console, not a failed start.
+    const bool display = trx::DisplayReachable();
+    trx::DesktopMessageBox messages("vxRegCPX", display);
     // Started by the automation system, Main returns at once and the program
     // serves its class on the bus.
     const int status = trx::Main(process, store, messages);
     if (process.mode == trx::StartMode::Automation) {
-        return trx::ServeCPXFile(argc, argv, store, messages, process.programDirectory);
+        return trx::ServeCPXFile(argc, argv, store, messages, process.programDirectory, display);
     }
     return status;
 }

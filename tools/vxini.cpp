@@ -70,8 +70,8 @@ std::string_view Explain(trx::profile::EntryProblem problem) {
 
 int Get(const std::vector<std::string>& args) {
     const std::u16string fallback = args.size() > 4 ? trx::FromUtf8(args[4]) : std::u16string();
-    const std::u16string value = trx::ReadINIValue(trx::FromUtf8(args[1]), trx::FromUtf8(args[2]),
-                                                   trx::FromUtf8(args[3]), fallback);
+    const std::u16string value = trx::ReadINIValue(
+        trx::FromFileName(args[1]), trx::FromUtf8(args[2]), trx::FromUtf8(args[3]), fallback);
     std::cout << trx::ToUtf8(value) << "\n";
     return std::cout.flush() ? 0 : 1;
 }
@@ -80,7 +80,7 @@ int Set(const std::vector<std::string>& args) {
     const std::u16string section = trx::FromUtf8(args[2]);
     const std::u16string key = trx::FromUtf8(args[3]);
     const std::u16string value = trx::FromUtf8(args[4]);
-    if (trx::WriteINIValue(trx::FromUtf8(args[1]), section, key, value)) {
+    if (trx::WriteINIValue(trx::FromFileName(args[1]), section, key, value)) {
         return 0;
     }
     std::cerr << "vxini: cannot set " << args[3] << " in [" << args[2] << "] of " << args[1] << ": "

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/DisplayProbe.h"
 #include "platform/Process.h"
 #include "platform/SystemClock.h"
 #include "platform/qt/CreateVersionDialog.h"
@@ -17,8 +18,8 @@
 namespace {
 
 // A dialog needs a display, or a Qt platform chosen on purpose (offscreen).
-bool DialogPossible() {
-    if (trx::DesktopMessageBox::DisplayReachable()) {
+bool DialogPossible(bool display) {
+    if (display) {
         return true;
     }
     const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -27,12 +28,17 @@ bool DialogPossible() {
 
 class DialogOpener : public trx::CreateVersionFormOpener {
   public:
-    DialogOpener(int& argc, char** argv, const trx::Clock& clock, const trx::Locale& locale,
-                 trx::MessageBox& messageBox)
-        : argc_(argc), argv_(argv), clock_(clock), locale_(locale), messageBox_(messageBox) {}
+    DialogOpener(int& argc, char** argv, bool display, const trx::Clock& clock,
+                 const trx::Locale& locale, trx::MessageBox& messageBox)
+        : argc_(argc),
+          argv_(argv),
+          display_(display),
+          clock_(clock),
+          locale_(locale),
+          messageBox_(messageBox) {}
 
     bool OpenModal(const std::u16string& iniPath) override {
-        if (!DialogPossible()) {
+        if (!DialogPossible(display_)) {
             messageBox_.Show(u"Der Dialog \"Create Version\" braucht eine grafische Anzeige.",
                              trx::MessageIcon::Warning, u"Fehler");
             return false;
@@ -50,6 +56,7 @@ class DialogOpener : public trx::CreateVersionFormOpener {
   private:
     int& argc_;
     char** argv_;
+    bool display_;
     const trx::Clock& clock_;
     const trx::Locale& locale_;
     trx::MessageBox& messageBox_;
@@ -67,7 +74,10 @@ int main(int argc, char** argv) {
         return trx::ServeVersion(argc, argv, clock, process.programDirectory);
     }
     const trx::QtLocale locale(clock);
-    trx::DesktopMessageBox messageBox("vxTRXVer");
-    DialogOpener opener(argc, argv, clock, locale, messageBox);
+    // Probed once, before any Qt application object: a display that is named
+    // but gone means the console, not a failed start.
+    const bool display = trx::DisplayReachable();
+    trx::DesktopMessageBox messageBox("vxTRXVer", display);
+    DialogOpener opener(argc, argv, display, clock, locale, messageBox);
     return trx::Main(process, clock, locale, messageBox, opener);
 }

@@ -2,19 +2,7 @@
 
 #include <QApplication>
 
-#include <cstdlib>
-
 namespace trx {
-
-bool DesktopMessageBox::DisplayReachable() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') {
-            return true;
-        }
-    }
-    return false;
-}
 
 DesktopMessageBox::DesktopMessageBox(std::string programName, bool useDisplay, std::ostream& out,
                                      std::ostream& err)

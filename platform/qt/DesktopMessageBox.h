@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ConsoleMessageBox.h"
+#include "platform/DisplayProbe.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/QtMessageBox.h"
 
@@ -13,14 +14,11 @@ class QApplication;
 namespace trx {
 
 // The message box a program shows its user: a Qt box where a graphical
-// display is reachable, otherwise the console form. The Qt application object
-// is created only when the first box is really shown on a display, so that a
-// run that shows nothing needs no display and starts fast.
+// display is reachable (see DisplayReachable), otherwise the console form. The Qt application
+// object is created only when the first box is really shown on a display, so that a run that shows
+// nothing needs no display and starts fast.
 class DesktopMessageBox : public MessageBox {
   public:
-    // DISPLAY or WAYLAND_DISPLAY is set and not empty.
-    static bool DisplayReachable();
-
     explicit DesktopMessageBox(std::string programName, bool useDisplay = DisplayReachable(),
                                std::ostream& out = std::cout, std::ostream& err = std::cerr);
     ~DesktopMessageBox() override;

@@ -1,10 +1,19 @@
 #include "platform/qt/DesktopMessageBox.h"
 
+#include "tests/support/TempDir.h"
+
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -40,20 +49,61 @@ class ScopedEnv {
     std::optional<std::string> old_;
 };
 
-TEST(DesktopMessageBox, ADisplayIsReachableWhenEitherVariableIsSet) {
+// A listening local socket for one scope: a file, or abstract when the name
+// starts with NUL.
+class Listener {
+  public:
+    explicit Listener(const std::string& name) {
+        fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, name.data(), name.size());
+        const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+        listening_ = bind(fd_, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
+                     listen(fd_, 4) == 0;
+    }
+    ~Listener() { close(fd_); }
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+    bool Listening() const { return listening_; }
+
+  private:
+    int fd_ = -1;
+    bool listening_ = false;
+};
+
+TEST(DesktopMessageBox, ADisplayCountsOnlyWhenItsSocketAnswers) {
+    const test::TempDir dir;
+    // An X display number no one uses, served on its abstract socket.
+    const std::string number = std::to_string(5000 + getpid() % 1000);
+    const std::string display = ":" + number + ".0";
+    const std::string wayland = (dir.Path() / "wayland-9").string();
     const struct {
         const char* display;
         const char* wayland;
+        bool listen;
         bool reachable;
     } cases[] = {
-        {nullptr, nullptr, false},    {"", "", false},         {":0", nullptr, true},
-        {nullptr, "wayland-0", true}, {"", "wayland-0", true}, {":1", "", true},
+        {nullptr, nullptr, true, false},          {"", "", true, false},
+        {display.c_str(), nullptr, false, false}, {display.c_str(), nullptr, true, true},
+        {"nonsense", nullptr, true, false},       {nullptr, wayland.c_str(), false, false},
+        {"", wayland.c_str(), true, true},        {"localhost:x", wayland.c_str(), true, true},
     };
     for (const auto& c : cases) {
-        const ScopedEnv display("DISPLAY", c.display);
-        const ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland);
-        EXPECT_EQ(DesktopMessageBox::DisplayReachable(), c.reachable)
-            << (c.display ? c.display : "unset") << " / " << (c.wayland ? c.wayland : "unset");
+        std::optional<Listener> x;
+        std::optional<Listener> way;
+        if (c.listen) {
+            x.emplace(std::string(1, '\0') + "/tmp/.X11-unix/X" + number);
+            way.emplace(wayland);
+            ASSERT_TRUE(x->Listening() && way->Listening());
+        }
+        const ScopedEnv displayEnv("DISPLAY", c.display);
+        const ScopedEnv waylandEnv("WAYLAND_DISPLAY", c.wayland);
+        EXPECT_EQ(DisplayReachable(), c.reachable)
+            << (c.display ? c.display : "unset") << " / " << (c.wayland ? c.wayland : "unset")
+            << (c.listen ? ", listening" : ", nothing there");
+        way.reset();
+        std::filesystem::remove(wayland);
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include "platform/dbus/AutomationServer.h"
 #include "platform/dbus/ServiceRegistration.h"
-#include "platform/qt/DesktopMessageBox.h"
 #include "platform/qt/QtText.h"
 #include "registrar/CPXFile.h"
 
@@ -69,11 +68,11 @@ std::optional<int> HandleCPXFileRegistration(int argc, const char* const* argv) 
 }
 
 int ServeCPXFile(int& argc, char** argv, SettingsStore& store, MessageBox& messages,
-                 std::u16string programDirectory) {
+                 std::u16string programDirectory, bool withDisplay) {
     // The message box finds the application object it needs: a widget
     // application where it shows boxes on a display.
     std::unique_ptr<QCoreApplication> application;
-    if (DesktopMessageBox::DisplayReachable()) {
+    if (withDisplay) {
         application = std::make_unique<QApplication>(argc, argv);
         // The server's lifetime follows its objects: closing the last message
         // box must not end it.

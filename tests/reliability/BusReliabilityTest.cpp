@@ -7,7 +7,11 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusVariant>
+#include <QMap>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +102,27 @@ TEST_F(BusReliabilityTest, AThousandCreateUseReleaseCyclesKeepTheServersMemoryFl
     }
     EXPECT_TRUE(test::WaitUntil([&] { return !bus_.HasOwner(server); }, 20s))
         << "the server did not end after the last release";
+}
+
+TEST_F(BusReliabilityTest, TheRegistrarStartsAndServesWithADisplayThatIsGone) {
+    // Servers started from now on see a DISPLAY with no X server behind it.
+    auto update = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("UpdateActivationEnvironment"));
+    const QMap<QString, QString> environment = {
+        {QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(5000 + getpid() % 1000)},
+        {QStringLiteral("QT_QPA_PLATFORM"), QString()}};
+    qDBusRegisterMetaType<QMap<QString, QString>>();
+    update << QVariant::fromValue(environment);
+    ASSERT_NE(bus_.Connection().call(update).type(), QDBusMessage::ErrorMessage);
+
+    const AutomationClient client(bus_.Connection());
+    AutomationObject file = client.Create(kCPXFile);
+    const QDBusMessage reply =
+        Raw(file.Server(), file.Path(), QStringLiteral("vxRegCPX._CPXFile"),
+            QStringLiteral("UnRegister"), {QStringLiteral("Nie"), QVariant::fromValue<short>(-1)});
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(reply.arguments().value(0).value<short>(), -1);
 }
 
 TEST_F(BusReliabilityTest, MalformedCallsGetBusErrorsAndTheServersServeOn) {

@@ -7,8 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <filesystem>
 #include <fstream>
@@ -214,6 +221,155 @@ TEST_F(StoreFaultTest, AMissingStoreFolderInAFolderOfSomeoneElseFails) {
     EXPECT_EQ(run.err,
               "Fehler: '" + cpx_.string() + "' konnte nicht in die Registry eingetragen werden.\n");
     EXPECT_FALSE(fs::exists(config_ / "Velmora"));
+}
+
+TEST_F(StoreFaultTest, AnUnreadableStoreFailsRemovalAndRegistration) {
+    fs::permissions(StorePath(), fs::perms::none);
+    const ChildResult removal =
+        Registrar({WriteCpx("again.cpx", "Anderer").string(), "/u", "/qe"}, true);
+    EXPECT_EQ(removal.status, 1);
+    EXPECT_EQ(removal.err, "Fehler: '" + (dir_ / "again.cpx").string() +
+                               "' konnte nicht aus der Registry entfernt werden.\n");
+    const ChildResult registration = Registrar({cpx_.string(), "/qe"}, true);
+    fs::permissions(StorePath(), fs::perms::owner_read | fs::perms::owner_write);
+    ExpectFailureAndStoreUnchanged(registration,
+                                   "konnte nicht in die Registry eingetragen werden.");
+}
+
+TEST_F(StoreFaultTest, ARootRunKeepsTheStoresOwnerAndMode) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can write a store file of another user";
+    }
+    fs::permissions(StorePath(),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(Registrar({cpx_.string(), "/q"}).status, 0);
+    struct stat st {};
+    ASSERT_EQ(stat(StorePath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, UnprivilegedUser().first);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Registrar({WriteCpx("third.cpx", "Dritter").string(), "/q"}, true).status, 0)
+        << "the user may still write the store";
+}
+
+TEST_F(StoreFaultTest, AHeldStoreLockFailsTheChangeWithinSeconds) {
+    const int folder = open((config_ / "Velmora").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(flock(folder, LOCK_EX), 0);
+    const ChildResult run = Registrar({cpx_.string(), "/qe"}, false, std::chrono::seconds(30));
+    close(folder);
+    EXPECT_FALSE(run.timedOut) << "the registrar waited for the lock without limit";
+    EXPECT_LT(run.seconds, 15);
+    ExpectFailureAndStoreUnchanged(run, "konnte nicht in die Registry eingetragen werden.");
+}
+
+TEST_F(StoreFaultTest, AFullDiskNeverEmptiesTheStore) {
+    const fs::path folder = config_ / "Velmora";
+    fs::rename(folder, dir_ / "kept");
+    fs::create_directory(folder);
+    if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "no small tmpfs can be mounted here (" << std::strerror(errno)
+                     << "); run as root with CAP_SYS_ADMIN to test a full file system";
+    }
+    struct Unmount {
+        fs::path point;
+        ~Unmount() { umount2(point.c_str(), MNT_DETACH); }
+    } unmount{folder};
+    // From a full disk to one with room for a few pages: the change lands
+    // whole or the store stays as it was and the run says so.
+    for (int freePages = 0; freePages <= 3; ++freePages) {
+        SCOPED_TRACE(std::to_string(freePages) + " pages free");
+        fs::remove(folder / "filler");
+        WriteFile(StorePath(), before_);
+        {
+            std::ofstream filler(folder / "filler", std::ios::binary);
+            const std::string block(4096, 'f');
+            for (int i = 0; i < 64 && filler.write(block.data(), 4096); ++i) {
+                filler.flush();
+            }
+        }
+        const auto full = fs::file_size(folder / "filler") / 4096 * 4096;
+        fs::resize_file(folder / "filler", full - static_cast<std::uintmax_t>(freePages) * 4096);
+
+        const ChildResult run = Registrar({cpx_.string(), "/qe"});
+        const StoreFile store = ParseStore(ReadFile(StorePath()));
+        if (run.status == 0) {
+            EXPECT_EQ(store.sections.at("Entries").size(), 2u) << ReadFile(StorePath());
+            EXPECT_EQ(store.sections.at("Anderer").size(), 4u);
+            EXPECT_EQ(store.sections.at("Neu").size(), 4u);
+        } else {
+            ExpectFailureAndStoreUnchanged(run, "konnte nicht in die Registry eingetragen werden.");
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2)
+            << "no hidden file is left";
+    }
+}
+
+TEST_F(RegistrarReliabilityTest, ASymlinkedStoreIsFollowedAndStaysALink) {
+    fs::create_directories(StorePath().parent_path());
+    WriteFile(dir_ / "real.ini", "");
+    fs::create_symlink(dir_ / "real.ini", StorePath());
+    ASSERT_EQ(Registrar({WriteCpx("a.cpx", "A").string(), "/q"}).status, 0);
+    EXPECT_TRUE(fs::is_symlink(StorePath()));
+    EXPECT_EQ(ParseStore(ReadFile(dir_ / "real.ini")).sections["Entries"]["A"], "Eintrag A");
+}
+
+TEST_F(RegistrarReliabilityTest, ARegistrationIsOneRewriteAndClearsAKilledRunsLeftovers) {
+    const fs::path folder = config_ / "Velmora";
+    fs::create_directories(folder);
+    const std::vector<std::string> leftovers = {".vxtControlPanel.ini.4242.1",
+                                                ".vxtControlPanel.ini.4242.1.lock",
+                                                ".vxtControlPanel.ini.tmp12345"};
+    for (const std::string& name : leftovers) {
+        WriteFile(folder / name, "[Entries]\n");
+    }
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, folder.c_str(), IN_MOVED_TO), 0);
+
+    ASSERT_EQ(Registrar({WriteCpx("a.cpx", "A").string(), "/q"}).status, 0);
+
+    int replacements = 0;
+    alignas(inotify_event) char buffer[64 * 1024];
+    for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            replacements += event->len > 0 && std::string(event->name) == "vxtControlPanel.ini";
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    close(watch);
+    EXPECT_EQ(replacements, 1) << "the line and the four values land in one rewrite";
+    for (const std::string& name : leftovers) {
+        EXPECT_FALSE(fs::exists(folder / name)) << name;
+    }
+    EXPECT_EQ(ParseStore(ReadFile(StorePath())).sections["A"].size(), 4u);
+}
+
+TEST_F(RegistrarReliabilityTest, ACpxFileWhoseNameIsNotUtf8IsFound) {
+    const fs::path cpx = WriteCpx("d\xe4mo.cpx", "Demo");
+    const ChildResult run = Registrar({cpx.string(), "/qe"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ParseStore(ReadFile(StorePath())).sections["Entries"]["Demo"], "Eintrag Demo");
+}
+
+TEST_F(RegistrarReliabilityTest, ADisplayThatIsNamedButGoneMeansTheConsole) {
+    // A display number with no X server behind it, and no Qt platform chosen.
+    const std::string display = ":" + std::to_string(5000 + getpid() % 1000);
+    ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X" + display.substr(1)));
+    ChildOptions options;
+    options.folder = dir_.Path();
+    options.environment = {
+        {"XDG_CONFIG_HOME", config_.string()}, {"DISPLAY", display}, {"QT_QPA_PLATFORM", ""}};
+
+    const ChildResult registration =
+        RunChild({program_.string(), WriteCpx("a.cpx", "A").string()}, options);
+    EXPECT_EQ(registration.status, 0) << registration.err;
+    EXPECT_EQ(registration.out,
+              "vxRegCPX: '" + (dir_ / "a.cpx").string() + "' wurde erfolgreich registriert.\n");
+
+    const ChildResult dialog = RunChild({TRX_VXTRXVER, "/CREATE"}, options);
+    EXPECT_EQ(dialog.status, 1);
+    EXPECT_NE(dialog.err.find("braucht eine grafische Anzeige"), std::string::npos) << dialog.err;
 }
 
 // CPX files that are no CPX files: the registrar says so, in bounded time and

@@ -1,4 +1,4 @@
-#include "platform/qt/QtSettingsStore.h"
+#include "platform/IniSettingsStore.h"
 
 #include "common/Text.h"
 #include "platform/qt/QtText.h"
@@ -72,17 +72,17 @@ Contents ReadAll(const fs::path& file) {
     return contents;
 }
 
-class QtSettingsStoreTest : public ::testing::Test {
+class IniSettingsStoreTest : public ::testing::Test {
   protected:
     fs::path File(const std::string& application = "App") const {
         return dir_ / "Velmora" / (application + ".ini");
     }
 
     test::TempDir dir_;
-    QtSettingsStore store_{QString::fromStdString(dir_.Path().string())};
+    IniSettingsStore store_{dir_.Path().string()};
 };
 
-TEST_F(QtSettingsStoreTest, OddNamesKeepTheirExactNameAndNeverCollide) {
+TEST_F(IniSettingsStoreTest, OddNamesKeepTheirExactNameAndNeverCollide) {
     const std::vector<std::u16string> names = {
         u"plain", u"a/b",   u"a\\b",   u"a%2Fb",   u"a%5Cb",    u"%",    u"",
         u"%25",   u"a b",   u" lead",  u"trail ",  u"=",        u"a=b",  u";c",
@@ -112,7 +112,7 @@ TEST_F(QtSettingsStoreTest, OddNamesKeepTheirExactNameAndNeverCollide) {
     }
 }
 
-TEST_F(QtSettingsStoreTest, ValuesComeBackExactly) {
+TEST_F(IniSettingsStoreTest, ValuesComeBackExactly) {
     const std::vector<std::u16string> values = {
         u"",
         u"Ein, Beispiel; mit Satzzeichen",
@@ -134,7 +134,43 @@ TEST_F(QtSettingsStoreTest, ValuesComeBackExactly) {
     }
 }
 
-TEST_F(QtSettingsStoreTest, SaveReplacesAndKeepsApplicationsApart) {
+TEST_F(IniSettingsStoreTest, TheFileHoldsTheBytesQSettingsWouldWrite) {
+    const std::vector<std::u16string> texts = {
+        u"plain",
+        u"a/b",
+        u"General",
+        u"Grüße 日本語 😀",
+        u"@at",
+        u" blanks ",
+        u"a,b;c=d",
+        u"tab\t\"q\"\\",
+        u"line\nfeed\r",
+        u"\x01"
+        u"bf",
+        u"\x7f\x1f",
+        u"",
+        u"%",
+        std::u16string(u"nul\0"
+                       u"1a",
+                       6),
+    };
+    const fs::path reference = dir_.Path() / "reference.ini";
+    {
+        QSettings settings(QString::fromStdString(reference.string()), QSettings::IniFormat);
+        for (const std::u16string& text : texts) {
+            const QString encoded = ToQString(IniSettingsStore::EncodeName(text));
+            settings.setValue(encoded + QStringLiteral("/k"), ToQString(text));
+            settings.setValue(QStringLiteral("Entries/") + encoded, ToQString(text));
+            ASSERT_TRUE(store_.Save(u"App", text, u"k", text));
+            ASSERT_TRUE(store_.Save(u"App", u"Entries", text, text));
+        }
+        settings.remove(QStringLiteral("plain/k"));
+        ASSERT_EQ(store_.Delete(u"App", u"plain", u"k"), DeleteResult::Deleted);
+    }
+    EXPECT_EQ(test::ReadFile(File()), test::ReadFile(reference));
+}
+
+TEST_F(IniSettingsStoreTest, SaveReplacesAndKeepsApplicationsApart) {
     ASSERT_TRUE(store_.Save(u"App", u"S", u"K", u"first"));
     ASSERT_TRUE(store_.Save(u"App", u"S", u"K", u"second"));
     ASSERT_TRUE(store_.Save(u"Other", u"S", u"K", u"other"));
@@ -142,7 +178,7 @@ TEST_F(QtSettingsStoreTest, SaveReplacesAndKeepsApplicationsApart) {
     EXPECT_EQ(ReadAll(File("Other")), (Contents{{{u"S", u"K"}, u"other"}}));
 }
 
-TEST_F(QtSettingsStoreTest, DeleteOfAnAbsentValueIsAbsent) {
+TEST_F(IniSettingsStoreTest, DeleteOfAnAbsentValueIsAbsent) {
     EXPECT_EQ(store_.Delete(u"App", u"S", u"K"), DeleteResult::Absent);
     EXPECT_FALSE(fs::exists(File())) << "nothing to delete, nothing written";
 
@@ -153,7 +189,7 @@ TEST_F(QtSettingsStoreTest, DeleteOfAnAbsentValueIsAbsent) {
     EXPECT_EQ(store_.Delete(u"App", u"S", u"Other"), DeleteResult::Absent);
 }
 
-TEST_F(QtSettingsStoreTest, AFolderWhereTheFileBelongsFailsEveryWrite) {
+TEST_F(IniSettingsStoreTest, AFolderWhereTheFileBelongsFailsEveryWrite) {
     fs::create_directories(File());
 
     EXPECT_FALSE(store_.Save(u"App", u"S", u"K", u"v"));
@@ -186,8 +222,10 @@ class NoFileWrites {
     sighandler_t previousSignal_;
 };
 
-TEST_F(QtSettingsStoreTest, AStoreThatCannotBeWrittenIsToldApartFromAnAbsentValue) {
+TEST_F(IniSettingsStoreTest, AStoreThatCannotBeWrittenIsToldApartFromAnAbsentValue) {
     ASSERT_TRUE(store_.Save(u"App", u"S", u"K", u"v"));
+    // Another value, so that deleting K still has bytes to write.
+    ASSERT_TRUE(store_.Save(u"App", u"S", u"Keep", u"k"));
     const std::string before = test::ReadFile(File());
 
     bool saved = true;
@@ -208,7 +246,7 @@ TEST_F(QtSettingsStoreTest, AStoreThatCannotBeWrittenIsToldApartFromAnAbsentValu
     EXPECT_EQ(ReadAll(File()).at({u"S", u"Later"}), u"x");
 }
 
-TEST_F(QtSettingsStoreTest, ProcessesSavingAtTheSameTimeLoseNothing) {
+TEST_F(IniSettingsStoreTest, ProcessesSavingAtTheSameTimeLoseNothing) {
     constexpr int kProcesses = 4;
     constexpr int kKeys = 10;
     int start[2];
