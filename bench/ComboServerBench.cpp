@@ -18,8 +18,8 @@
 
 #include "bench/BenchBus.h"
 #include "bench/BenchSupport.h"
-#include "platform/dbus/AutomationClient.h"
-#include "platform/dbus/RecordSetWire.h"
+#include "automation/dbus/AutomationClient.h"
+#include "automation/dbus/RecordSetWire.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "platform/RecordSet.h"
-#include "platform/dbus/RecordSetWire.h"
+#include "automation/dbus/RecordSetWire.h"
 
 class Payloads : public QObject, protected QDBusContext {
     Q_OBJECT

@@ -18,8 +18,8 @@
 
 #include "common/AutomationError.h"
 #include "common/Text.h"
-#include "platform/dbus/AutomationClient.h"
-#include "platform/dbus/RecordSetWire.h"
+#include "automation/dbus/AutomationClient.h"
+#include "automation/dbus/RecordSetWire.h"
 #include "platform/qt/QtText.h"
 
 namespace {

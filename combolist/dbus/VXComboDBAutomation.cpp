@@ -2,9 +2,9 @@
 
 #include "combolist/VXComboDB.h"
 #include "combolist/VXComboDBEvents.h"
-#include "platform/dbus/AutomationServer.h"
-#include "platform/dbus/RecordSetWire.h"
-#include "platform/dbus/ServiceRegistration.h"
+#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/RecordSetWire.h"
+#include "automation/dbus/ServiceRegistration.h"
 #include "platform/qt/QtText.h"
 
 #include <cstdio>

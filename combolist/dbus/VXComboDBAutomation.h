@@ -3,7 +3,7 @@
 #include "platform/Database.h"
 #include "platform/Sleep.h"
 #include "platform/Timer.h"
-#include "platform/dbus/AutomationClass.h"
+#include "automation/dbus/AutomationClass.h"
 #include "automation/PostedTimer.h"
 
 #include <optional>
@@ -20,7 +20,7 @@ ClassIdentity VXComboDBIdentity();
 // with its own store, flags and timer; its events become signals of
 // VXBComboServer.__VXComboDB. The timers' ticks go through post, so that
 // they run between calls. ComboList answers with the record set's two out
-// arguments (platform/dbus/RecordSetWire.h).
+// arguments (automation/dbus/RecordSetWire.h).
 AutomationClass VXComboDBAutomationClass(ConnectionFactory& database, TimerFactory& timers,
                                          Sleeper& sleeper, std::ostream& errors, PostWork post);
 

@@ -2,7 +2,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/SettingsStore.h"
-#include "platform/dbus/AutomationClass.h"
+#include "automation/dbus/AutomationClass.h"
 
 #include <optional>
 #include <string>

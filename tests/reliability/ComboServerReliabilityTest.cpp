@@ -2,9 +2,9 @@
 // that goes away and comes back; on a private bus, through its /RegServer.
 
 #include "common/AutomationError.h"
-#include "platform/dbus/AutomationClient.h"
-#include "platform/dbus/RecordSetWire.h"
-#include "platform/dbus/tests/PrivateBus.h"
+#include "automation/dbus/AutomationClient.h"
+#include "automation/dbus/RecordSetWire.h"
+#include "automation/dbus/tests/PrivateBus.h"
 #include "platform/qt/QtText.h"
 #include "tests/reliability/Child.h"
 

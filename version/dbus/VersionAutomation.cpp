@@ -1,7 +1,7 @@
 #include "version/dbus/VersionAutomation.h"
 
-#include "platform/dbus/AutomationServer.h"
-#include "platform/dbus/ServiceRegistration.h"
+#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/ServiceRegistration.h"
 #include "platform/qt/QtText.h"
 #include "version/Version.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
-#include "platform/dbus/AutomationClass.h"
+#include "automation/dbus/AutomationClass.h"
 
 #include <optional>
 #include <string>

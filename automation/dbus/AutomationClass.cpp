@@ -1,4 +1,4 @@
-#include "platform/dbus/AutomationClass.h"
+#include "automation/dbus/AutomationClass.h"
 
 namespace trx {
 

@@ -1,7 +1,7 @@
 // A client that creates one object of the class named on its command line,
 // prints the object's path and holds it until it is killed: the tests kill it
 // to see that the server lets go of a vanished client's objects.
-#include "platform/dbus/AutomationClient.h"
+#include "automation/dbus/AutomationClient.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "platform/dbus/Introspection.h"
+#include "automation/dbus/Introspection.h"
 
 #include <QTextStream>
 

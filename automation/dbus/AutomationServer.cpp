@@ -1,8 +1,8 @@
-#include "platform/dbus/AutomationServer.h"
+#include "automation/dbus/AutomationServer.h"
 
 #include "common/AutomationError.h"
-#include "platform/dbus/Introspection.h"
-#include "platform/dbus/WireSize.h"
+#include "automation/dbus/Introspection.h"
+#include "automation/dbus/WireSize.h"
 #include "platform/qt/QtText.h"
 
 #include <QCoreApplication>

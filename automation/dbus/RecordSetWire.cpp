@@ -1,4 +1,4 @@
-#include "platform/dbus/RecordSetWire.h"
+#include "automation/dbus/RecordSetWire.h"
 
 #include "platform/qt/QtText.h"
 

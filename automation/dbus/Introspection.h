@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/dbus/AutomationClass.h"
+#include "automation/dbus/AutomationClass.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,5 +1,5 @@
-#include "platform/dbus/RecordSetWire.h"
-#include "platform/dbus/tests/PrivateBus.h"
+#include "automation/dbus/RecordSetWire.h"
+#include "automation/dbus/tests/PrivateBus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -2,8 +2,8 @@
 // parameters, errors, properties, an event, and a call that runs a nested
 // event loop as a message box would.
 #include "common/AutomationError.h"
-#include "platform/dbus/AutomationServer.h"
-#include "platform/dbus/ServiceRegistration.h"
+#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/ServiceRegistration.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

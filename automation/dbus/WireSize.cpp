@@ -1,4 +1,4 @@
-#include "platform/dbus/WireSize.h"
+#include "automation/dbus/WireSize.h"
 
 #include <QAssociativeIterable>
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "platform/dbus/ServiceRegistration.h"
+#include "automation/dbus/ServiceRegistration.h"
 
 #include "tests/support/TempDir.h"
 

@@ -1,7 +1,7 @@
-#include "platform/dbus/AutomationClient.h"
+#include "automation/dbus/AutomationClient.h"
 
 #include "common/AutomationError.h"
-#include "platform/dbus/Introspection.h"
+#include "automation/dbus/Introspection.h"
 #include "platform/qt/QtText.h"
 
 #include <QDBusMessage>
