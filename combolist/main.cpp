@@ -4,14 +4,19 @@
 
 #include <iostream>
 
-#include "combolist/dbus/VXComboDBAutomation.h"
+#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/ServiceRegistration.h"
+#include "combolist/VXComboDBClass.h"
+#include "common/Text.h"
 #include "platform/Process.h"
 #include "platform/ThreadSleeper.h"
 #include "platform/odbc/OdbcConnectionFactory.h"
 #include "platform/qt/QtTimer.h"
 
 int main(int argc, char** argv) {
-    if (const auto code = trx::HandleVXComboDBRegistration(argc, argv)) {
+    const std::string progId = trx::ToUtf8(trx::VXComboDBIdentity().ProgId());
+    if (const auto code =
+            trx::HandleRegistrationSwitches(argc, argv, progId, std::cout, std::cerr)) {
         return *code;
     }
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);
@@ -24,5 +29,6 @@ int main(int argc, char** argv) {
     trx::OdbcConnectionFactory database;
     trx::QtTimerFactory timers;
     trx::ThreadSleeper sleeper;
-    return trx::ServeVXComboDB(database, timers, sleeper, std::cerr);
+    trx::AutomationServer server(QDBusConnection::sessionBus());
+    return server.Serve(trx::VXComboDBClass(database, timers, sleeper, std::cerr, server));
 }

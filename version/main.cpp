@@ -3,16 +3,20 @@
 #include <QApplication>
 
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 
+#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/ServiceRegistration.h"
+#include "common/Text.h"
 #include "platform/DisplayProbe.h"
 #include "platform/Process.h"
 #include "platform/SystemClock.h"
 #include "platform/qt/CreateVersionDialog.h"
 #include "platform/qt/DesktopMessageBox.h"
 #include "platform/qt/QtLocale.h"
+#include "version/VersionClass.h"
 #include "version/basVersion.h"
-#include "version/dbus/VersionAutomation.h"
 #include "version/frmCreateVersion.h"
 
 namespace {
@@ -65,13 +69,17 @@ class DialogOpener : public trx::CreateVersionFormOpener {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const auto code = trx::HandleVersionRegistration(argc, argv)) {
+    const std::string progId = trx::ToUtf8(trx::VersionIdentity().ProgId());
+    if (const auto code =
+            trx::HandleRegistrationSwitches(argc, argv, progId, std::cout, std::cerr)) {
         return *code;
     }
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);
     const trx::SystemClock clock;
     if (process.mode == trx::StartMode::Automation) {
-        return trx::ServeVersion(argc, argv, clock, process.programDirectory);
+        // The served class shows nothing, so no display is needed.
+        QCoreApplication application(argc, argv);
+        return trx::ServeOnSessionBus(trx::VersionClass(clock, process.programDirectory));
     }
     const trx::QtLocale locale(clock);
     // Probed once, before any Qt application object: a display that is named

@@ -1,7 +1,7 @@
 #include "automation/dbus/AutomationClient.h"
 
-#include "common/AutomationError.h"
 #include "automation/dbus/Introspection.h"
+#include "common/AutomationError.h"
 #include "platform/qt/QtText.h"
 
 #include <QDBusMessage>
@@ -35,17 +35,6 @@ class EventReceiver final : public QObject {
                               FromQString(args[2].toString()), FromQString(args[0].toString()));
     }
     throw BusError(reply.errorName(), reply.errorMessage());
-}
-
-// "vxRegCPX.CPXFile" names the class CPXFile of the type library vxRegCPX.
-QString DefaultInterfaceOf(const QString& progId) {
-    const auto dot = progId.indexOf(u'.');
-    return progId.left(dot) + QStringLiteral("._") + progId.mid(dot + 1);
-}
-
-QString EventInterfaceOf(const QString& defaultInterface) {
-    const auto dot = defaultInterface.indexOf(u'.');
-    return defaultInterface.left(dot) + QStringLiteral(".__") + defaultInterface.mid(dot + 2);
 }
 
 }  // namespace

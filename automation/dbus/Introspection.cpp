@@ -1,6 +1,10 @@
 #include "automation/dbus/Introspection.h"
 
+#include "automation/dbus/DBusType.h"
+#include "platform/qt/QtText.h"
+
 #include <QTextStream>
+#include <QXmlStreamReader>
 
 namespace trx {
 namespace {
@@ -43,30 +47,47 @@ void Annotate(QTextStream& out, const QString& indent, const QString& name, cons
         << "\"/>\n";
 }
 
+void Annotate(QTextStream& out, const QString& indent, const QString& name,
+              const std::u16string& value) {
+    Annotate(out, indent, name, ToQString(value));
+}
+
 void AnnotateTypeLibrary(QTextStream& out, const QString& indent,
                          const TypeLibraryIdentity& library) {
     Annotate(out, indent, QStringLiteral("TypeLibrary.Name"), library.name);
     Annotate(out, indent, QStringLiteral("TypeLibrary.Version"),
              QStringLiteral("%1.%2").arg(library.majorVersion).arg(library.minorVersion));
     Annotate(out, indent, QStringLiteral("TypeLibrary.Id"), library.id);
-    if (!library.helpText.isEmpty()) {
+    if (!library.helpText.empty()) {
         Annotate(out, indent, QStringLiteral("TypeLibrary.HelpText"), library.helpText);
     }
-    if (!library.locale.isEmpty()) {
+    if (!library.locale.empty()) {
         Annotate(out, indent, QStringLiteral("TypeLibrary.Locale"), library.locale);
     }
 }
 
-void WriteArg(QTextStream& out, const ArgSpec& arg, const char* direction) {
-    out << "<arg name=\"" << Escaped(arg.name) << "\" type=\"" << arg.signature << "\"";
-    if (direction != nullptr) {
-        out << " direction=\"" << direction << "\"";
-    }
-    if (arg.IsOptional()) {
-        out << "><annotation name=\"TRX.Automation.Optional\" value=\""
-            << Escaped(arg.defaultValue.toString()) << "\"/></arg>";
-    } else {
-        out << "/>";
+// Writes the D-Bus arguments of param (a record set has two) on lines of
+// their own.
+void WriteArgs(QTextStream& out, const ParamInfo& param, const char* direction) {
+    const QString type = DBusTypeAnnotation(param.type);
+    for (const auto& arg : DBusArgs(param)) {
+        out << "      <arg name=\"" << Escaped(arg.name) << "\" type=\"" << arg.signature << "\"";
+        if (direction != nullptr) {
+            out << " direction=\"" << direction << "\"";
+        }
+        if (!param.IsOptional() && type.isEmpty()) {
+            out << "/>\n";
+            continue;
+        }
+        out << ">";
+        if (param.IsOptional()) {
+            out << "<annotation name=\"TRX.Automation.Optional\" value=\""
+                << Escaped(DBusText(*param.defaultValue)) << "\"/>";
+        }
+        if (!type.isEmpty()) {
+            out << "<annotation name=\"TRX.Automation.Type\" value=\"" << type << "\"/>";
+        }
+        out << "</arg>\n";
     }
 }
 
@@ -85,7 +106,7 @@ QString FormatDispatchId(std::uint32_t id) {
     return QStringLiteral("0x") + QString::number(id, 16).toUpper().rightJustified(8, u'0');
 }
 
-QString IntrospectClassObject(const AutomationClass& served, const QStringList& children) {
+QString IntrospectClassObject(const ClassDescription& served, const QStringList& children) {
     const auto& id = served.identity;
     const auto& resource = id.versionResource;
     QString xml;
@@ -100,7 +121,7 @@ QString IntrospectClassObject(const AutomationClass& served, const QStringList& 
     Annotate(out, indent, QStringLiteral("InterfaceId"), id.interfaceId);
     Annotate(out, indent, QStringLiteral("Alias"), id.aliasName);
     Annotate(out, indent, QStringLiteral("AliasId"), id.aliasId);
-    if (!id.eventInterfaceId.isEmpty()) {
+    if (id.HasEvents()) {
         Annotate(out, indent, QStringLiteral("EventInterface"), id.EventInterface());
         Annotate(out, indent, QStringLiteral("EventInterfaceId"), id.eventInterfaceId);
     }
@@ -116,8 +137,10 @@ QString IntrospectClassObject(const AutomationClass& served, const QStringList& 
     Annotate(out, indent, QStringLiteral("VersionResource.Language"), resource.language);
     Annotate(out, indent, QStringLiteral("VersionResource.CharacterSet"),
              QStringLiteral("Unicode"));
-    Annotate(out, indent, QStringLiteral("VersionResource.OLESelfRegister"),
-             QStringLiteral("true"));
+    if (resource.oleSelfRegister) {
+        Annotate(out, indent, QStringLiteral("VersionResource.OLESelfRegister"),
+                 QStringLiteral("true"));
+    }
     out << "    <method name=\"CreateInstance\"><arg name=\"object\" type=\"o\" "
            "direction=\"out\"/></method>\n";
     out << "  </interface>\n";
@@ -127,7 +150,7 @@ QString IntrospectClassObject(const AutomationClass& served, const QStringList& 
     return xml;
 }
 
-QString IntrospectServedObject(const AutomationClass& served) {
+QString IntrospectServedObject(const ClassDescription& served) {
     const auto& id = served.identity;
     QString xml;
     QTextStream out(&xml);
@@ -135,60 +158,56 @@ QString IntrospectServedObject(const AutomationClass& served) {
     out << "  <interface name=\"" << kObjectInterface
         << "\">\n    <method name=\"Release\"/>\n  </interface>\n";
 
-    out << "  <interface name=\"" << id.DefaultInterface() << "\">\n";
+    out << "  <interface name=\"" << ToQString(id.DefaultInterface()) << "\">\n";
     const QString indent = QStringLiteral("    ");
-    Annotate(out, indent, QStringLiteral("Interface"), QStringLiteral("_") + id.className);
+    Annotate(out, indent, QStringLiteral("Interface"), id.InterfaceName());
     Annotate(out, indent, QStringLiteral("InterfaceId"), id.interfaceId);
     Annotate(out, indent, QStringLiteral("Alias"), id.aliasName);
     Annotate(out, indent, QStringLiteral("AliasId"), id.aliasId);
     Annotate(out, indent, QStringLiteral("Class"), id.className);
     Annotate(out, indent, QStringLiteral("ClassId"), id.classId);
-    Annotate(out, indent, QStringLiteral("Dual"), QStringLiteral("true"));
-    Annotate(out, indent, QStringLiteral("Hidden"), QStringLiteral("true"));
-    Annotate(out, indent, QStringLiteral("NonExtensible"), QStringLiteral("true"));
+    for (const auto& [flag, set] :
+         {std::pair{QStringLiteral("Dual"), id.flags.dual},
+          std::pair{QStringLiteral("Hidden"), id.flags.hidden},
+          std::pair{QStringLiteral("NonExtensible"), id.flags.nonExtensible}}) {
+        if (set) {
+            Annotate(out, indent, flag, QStringLiteral("true"));
+        }
+    }
     AnnotateTypeLibrary(out, indent, id.typeLibrary);
     for (const auto& method : served.methods) {
-        out << "    <method name=\"" << method.name << "\">\n";
+        out << "    <method name=\"" << ToQString(method.name) << "\">\n";
         Annotate(out, QStringLiteral("      "), QStringLiteral("DispId"),
                  FormatDispatchId(method.dispatchId));
-        for (const auto& arg : method.in) {
-            out << "      ";
-            WriteArg(out, arg, "in");
-            out << "\n";
+        for (const auto& param : method.params) {
+            WriteArgs(out, param, "in");
         }
-        if (!method.result.signature.isEmpty()) {
-            out << "      ";
-            WriteArg(out, method.result, "out");
-            out << "\n";
-        }
-        for (const auto& more : method.moreResults) {
-            out << "      ";
-            WriteArg(out, more, "out");
-            out << "\n";
-        }
+        WriteArgs(out, method.result, "out");
         out << "    </method>\n";
     }
     for (const auto& property : served.properties) {
-        out << "    <property name=\"" << property.name << "\" type=\"" << property.signature
-            << "\" access=\"" << (property.set ? "readwrite" : "read") << "\">\n";
+        out << "    <property name=\"" << ToQString(property.name) << "\" type=\""
+            << DBusSignature(property.type) << "\" access=\""
+            << (property.put ? "readwrite" : "read") << "\">\n";
         Annotate(out, QStringLiteral("      "), QStringLiteral("DispId"),
                  FormatDispatchId(property.dispatchId));
+        if (const QString type = DBusTypeAnnotation(property.type); !type.isEmpty()) {
+            Annotate(out, QStringLiteral("      "), QStringLiteral("Type"), type);
+        }
         out << "    </property>\n";
     }
     out << "  </interface>\n";
 
     if (!served.events.empty()) {
-        out << "  <interface name=\"" << id.EventInterface() << "\">\n";
-        Annotate(out, indent, QStringLiteral("Interface"), QStringLiteral("__") + id.className);
+        out << "  <interface name=\"" << ToQString(id.EventInterface()) << "\">\n";
+        Annotate(out, indent, QStringLiteral("Interface"), id.EventInterfaceName());
         Annotate(out, indent, QStringLiteral("InterfaceId"), id.eventInterfaceId);
         for (const auto& event : served.events) {
-            out << "    <signal name=\"" << event.name << "\">\n";
+            out << "    <signal name=\"" << ToQString(event.name) << "\">\n";
             Annotate(out, QStringLiteral("      "), QStringLiteral("DispId"),
                      FormatDispatchId(event.dispatchId));
             for (const auto& arg : event.args) {
-                out << "      ";
-                WriteArg(out, arg, nullptr);
-                out << "\n";
+                WriteArgs(out, arg, nullptr);
             }
             out << "    </signal>\n";
         }
@@ -207,6 +226,98 @@ QString IntrospectInnerNode(const QStringList& children) {
     out << "</node>\n";
     out.flush();
     return xml;
+}
+
+namespace {
+
+// The identity that a programmatic identifier or default interface names.
+ClassIdentity NamedBy(const QString& library, const QString& className) {
+    ClassIdentity identity;
+    identity.typeLibrary.name = FromQString(library);
+    identity.className = FromQString(className);
+    return identity;
+}
+
+}  // namespace
+
+QString DefaultInterfaceOf(const QString& progId) {
+    const auto dot = progId.indexOf(u'.');
+    return ToQString(NamedBy(progId.left(dot), progId.mid(dot + 1)).DefaultInterface());
+}
+
+QString EventInterfaceOf(const QString& defaultInterface) {
+    const auto dot = defaultInterface.indexOf(QStringLiteral("._"));
+    return ToQString(
+        NamedBy(defaultInterface.left(dot), defaultInterface.mid(dot + 2)).EventInterface());
+}
+
+IntrospectedObject ReadIntrospection(const QString& xml, const QString& interface) {
+    IntrospectedObject info;
+    const QString eventInterface = EventInterfaceOf(interface);
+    QXmlStreamReader reader(xml);
+    QString current;
+    IntrospectedMethod* method = nullptr;
+    IntrospectedProperty* property = nullptr;
+    QStringList outs;
+    QString argType;
+    QString argAnnotation;
+    bool argOut = false;
+    bool argOptional = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        const auto name = reader.name();
+        if (reader.isStartElement()) {
+            const auto attrs = reader.attributes();
+            const auto value = [&attrs](const char* key) {
+                return attrs.value(QLatin1String(key)).toString();
+            };
+            if (name == u"interface") {
+                current = value("name");
+            } else if (name == u"method" && current == interface) {
+                method = &info.methods[value("name")];
+                outs.clear();
+            } else if (name == u"arg" && method != nullptr) {
+                argType = value("type");
+                argOut = value("direction") == u"out";
+                argOptional = false;
+                argAnnotation.clear();
+            } else if (name == u"annotation" && (method != nullptr || property != nullptr)) {
+                if (value("name") == u"TRX.Automation.Optional") {
+                    argOptional = true;
+                } else if (value("name") == u"TRX.Automation.Type") {
+                    argAnnotation = value("value");
+                    if (property != nullptr) {
+                        property->type = TypeOfDBus(argType, argAnnotation);
+                    }
+                }
+            } else if (name == u"property" && current == interface) {
+                property = &info.properties[value("name")];
+                argType = value("type");
+                property->type = TypeOfDBus(argType);
+                property->writable = value("access") == u"readwrite";
+            } else if (name == u"signal" && current == eventInterface) {
+                info.events << value("name");
+            }
+        } else if (reader.isEndElement()) {
+            if (name == u"arg" && method != nullptr) {
+                if (argOut) {
+                    outs << argType;
+                } else {
+                    method->in.push_back(TypeOfDBus(argType, argAnnotation));
+                    if (!argOptional) {
+                        method->required = method->in.size();
+                    }
+                }
+            } else if (name == u"method" && method != nullptr) {
+                method->result = outs.isEmpty() ? std::optional(ValueType::Empty)
+                                                : TypeOfDBus(outs.join(QString()));
+                method = nullptr;
+            } else if (name == u"property") {
+                property = nullptr;
+            }
+        }
+    }
+    return info;
 }
 
 }  // namespace trx

@@ -1,9 +1,11 @@
 // A small served class for the tests of the automation layer: optional
 // parameters, errors, properties, an event, and a call that runs a nested
 // event loop as a message box would.
-#include "common/AutomationError.h"
+#include "automation/ClassBuilder.h"
 #include "automation/dbus/AutomationServer.h"
 #include "automation/dbus/ServiceRegistration.h"
+#include "common/AutomationError.h"
+#include "platform/qt/QtText.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -17,14 +19,21 @@ namespace {
 
 class Probe {
   public:
-    explicit Probe(trx::EventEmitter raiseEvent) : raise_(std::move(raiseEvent)) {}
+    explicit Probe(trx::EventRaiser raiseEvent) : raise_(std::move(raiseEvent)) {}
 
-    QString Echo(const QString& text, short first, short second) const {
-        return QStringLiteral("%1|%2|%3").arg(text).arg(first).arg(second);
+    std::u16string Echo(const std::u16string& text, trx::AutoBool first,
+                        trx::AutoBool second) const {
+        return trx::FromQString(
+            QStringLiteral("%1|%2|%3").arg(trx::ToQString(text)).arg(first).arg(second));
+    }
+
+    void Fail(std::int32_t number, const std::u16string& source,
+              const std::u16string& description) {
+        throw trx::AutomationError(number, source, description);
     }
 
     // Holds the call open the way a message box does.
-    void Nest(int milliseconds) {
+    void Nest(std::int32_t milliseconds) {
         log_ << QStringLiteral("nest-begin");
         QEventLoop loop;
         QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
@@ -32,93 +41,57 @@ class Probe {
         log_ << QStringLiteral("nest-end");
     }
 
-    void Mark(const QString& text) { log_ << text; }
-    QString Log() const { return log_.join(u','); }
-    void Ping(const QString& text) { raise_(QStringLiteral("Pinged"), {text}); }
+    void Mark(const std::u16string& text) { log_ << trx::ToQString(text); }
+    std::u16string Log() const { return trx::FromQString(log_.join(u',')); }
+    void Ping(const std::u16string& text) { trx::Raise(raise_, u"Pinged", text); }
+    std::u16string Fill(std::int32_t bytes) const {
+        return std::u16string(static_cast<std::size_t>(bytes), u'x');
+    }
 
-    int value = 0;
-    double stamp = 0.0;
+    std::int32_t GetValue() const { return value_; }
+    void PutValue(std::int32_t vData) { value_ = vData; }
+    double GetStamp() const { return stamp_; }
+    void PutStamp(double vData) { stamp_ = vData; }
+    std::u16string GetLabel() const { return u"probe"; }
 
   private:
-    trx::EventEmitter raise_;
+    trx::EventRaiser raise_;
     QStringList log_;
+    std::int32_t value_ = 0;
+    double stamp_ = 0.0;
 };
 
-trx::AutomationClass ProbeClass(bool refuseCreate) {
+trx::ClassDescription ProbeClass(bool refuseCreate) {
     trx::ClassIdentity identity;
-    identity.className = QStringLiteral("Probe");
-    identity.classId = QStringLiteral("{00000000-0000-4000-8000-000000000001}");
-    identity.interfaceId = QStringLiteral("{00000000-0000-4000-8000-000000000002}");
-    identity.aliasName = QStringLiteral("Probe___v0");
-    identity.aliasId = QStringLiteral("{00000000-0000-4000-8000-000000000003}");
-    identity.eventInterfaceId = QStringLiteral("{00000000-0000-4000-8000-000000000004}");
-    identity.typeLibrary = {QStringLiteral("TRXTest"),
-                            1,
-                            2,
-                            QStringLiteral("{00000000-0000-4000-8000-000000000005}"),
-                            QStringLiteral("Prüfklasse"),
-                            QString()};
-    identity.versionResource = {QStringLiteral("Velmora"), QStringLiteral("TRXTest"),
-                                QStringLiteral("TRXTest"), QStringLiteral("TRXTest.exe")};
-    const auto n = QStringLiteral("n");
-    const auto s = QStringLiteral("s");
+    identity.className = u"Probe";
+    identity.classId = u"{00000000-0000-4000-8000-000000000001}";
+    identity.interfaceId = u"{00000000-0000-4000-8000-000000000002}";
+    identity.aliasName = u"Probe___v0";
+    identity.aliasId = u"{00000000-0000-4000-8000-000000000003}";
+    identity.eventInterfaceId = u"{00000000-0000-4000-8000-000000000004}";
+    identity.typeLibrary = {u"TRXTest",    1, 2, u"{00000000-0000-4000-8000-000000000005}",
+                            u"Prüfklasse", {}};
+    identity.versionResource = {u"Velmora", u"TRXTest", u"TRXTest", u"TRXTest.exe"};
     return trx::ClassBuilder<Probe>(identity)
-        .Create([refuseCreate](const trx::EventEmitter& raiseEvent) {
+        .Create([refuseCreate](const trx::EventRaiser& raiseEvent) {
             if (refuseCreate) {
                 throw trx::OverflowError();
             }
             return std::make_unique<Probe>(raiseEvent);
         })
-        .Method(
-            QStringLiteral("Echo"), 0x60030000,
-            {{QStringLiteral("Text"), s},
-             {QStringLiteral("First"), n, 0},
-             {QStringLiteral("Second"), n, 0}},
-            {QStringLiteral("Result"), s},
-            [](Probe& p, const QVariantList& a) {
-                return QVariant(p.Echo(a[0].toString(), a[1].value<short>(), a[2].value<short>()));
-            })
-        .Method(QStringLiteral("Fail"), 0x60030001,
-                {{QStringLiteral("Number"), QStringLiteral("i")},
-                 {QStringLiteral("Source"), s},
-                 {QStringLiteral("Description"), s}},
-                {},
-                [](Probe&, const QVariantList& a) -> QVariant {
-                    throw trx::AutomationError(a[0].toInt(), a[1].toString().toStdU16String(),
-                                               a[2].toString().toStdU16String());
-                })
-        .Method(QStringLiteral("Nest"), 0x60030002,
-                {{QStringLiteral("Milliseconds"), QStringLiteral("i")}}, {},
-                [](Probe& p, const QVariantList& a) {
-                    p.Nest(a[0].toInt());
-                    return QVariant();
-                })
-        .Method(QStringLiteral("Mark"), 0x60030003, {{QStringLiteral("Text"), s}}, {},
-                [](Probe& p, const QVariantList& a) {
-                    p.Mark(a[0].toString());
-                    return QVariant();
-                })
-        .Method(QStringLiteral("Log"), 0x60030004, {}, {QStringLiteral("Result"), s},
-                [](Probe& p, const QVariantList&) { return QVariant(p.Log()); })
-        .Method(QStringLiteral("Ping"), 0x60030005, {{QStringLiteral("Text"), s}}, {},
-                [](Probe& p, const QVariantList& a) {
-                    p.Ping(a[0].toString());
-                    return QVariant();
-                })
-        .Method(QStringLiteral("Fill"), 0x60030006,
-                {{QStringLiteral("Bytes"), QStringLiteral("i")}}, {QStringLiteral("Result"), s},
-                [](Probe&, const QVariantList& a) { return QVariant(QString(a[0].toInt(), u'x')); })
-        .Property(
-            QStringLiteral("Value"), 0x68030000, QStringLiteral("i"),
-            [](Probe& p) { return QVariant(p.value); },
-            [](Probe& p, const QVariant& v) { p.value = v.toInt(); })
-        .Property(
-            QStringLiteral("Stamp"), 0x68030001, QStringLiteral("d"),
-            [](Probe& p) { return QVariant(p.stamp); },
-            [](Probe& p, const QVariant& v) { p.stamp = v.toDouble(); })
-        .Property(QStringLiteral("Label"), 0x68030002, s,
-                  [](Probe&) { return QVariant(QStringLiteral("probe")); })
-        .Event(QStringLiteral("Pinged"), 1, {{QStringLiteral("Text"), s}})
+        .Method<&Probe::Echo>(
+            u"Echo", 0x60030000,
+            {u"Text", trx::Optional(u"First", trx::kFalse), trx::Optional(u"Second", trx::kFalse)})
+        .Method<&Probe::Fail>(u"Fail", 0x60030001, {u"Number", u"Source", u"Description"})
+        .Method<&Probe::Nest>(u"Nest", 0x60030002, {u"Milliseconds"})
+        .Method<&Probe::Mark>(u"Mark", 0x60030003, {u"Text"})
+        .Method<&Probe::Log>(u"Log", 0x60030004)
+        .Method<&Probe::Ping>(u"Ping", 0x60030005, {u"Text"})
+        .Method<&Probe::Fill>(u"Fill", 0x60030006, {u"Bytes"})
+        .Property<&Probe::GetValue, &Probe::PutValue>(u"Value", 0x68030000)
+        .Property<&Probe::GetStamp, &Probe::PutStamp>(u"Stamp", 0x68030001)
+        .Property<&Probe::GetLabel>(u"Label", 0x68030002)
+        .Event<std::u16string>(u"Pinged", 1, {u"Text"})
         .Build();
 }
 
