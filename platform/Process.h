@@ -18,6 +18,9 @@ struct ProcessInfo {
     std::vector<std::u16string> arguments;
     // The folder that holds the running executable, without a trailing "/".
     std::u16string programDirectory;
+    // Windows hands a program one text rather than a list: argumentText is
+    // then the command line as typed, and `arguments` stays empty.
+    bool argumentsAsTyped = false;
 };
 
 // The automation system starts a server with -Embedding (or /Embedding, in

@@ -1,6 +1,7 @@
 #include "registrar/CPXFile.h"
 
 #include "common/Number.h"
+#include "common/Path.h"
 #include "common/Profile.h"
 #include "common/Text.h"
 
@@ -122,8 +123,8 @@ AutoBool CPXFile::Register(std::u16string_view cpxFile, AutoBool Quiet, AutoBool
     }
 
     // Both paths are relative to this program's folder, whatever they hold.
-    target = programDirectory_ + u'/' + target;
-    icon = programDirectory_ + u'/' + icon;
+    target = JoinPath(programDirectory_, target);
+    icon = JoinPath(programDirectory_, icon);
     for (const std::u16string* path : {&target, &icon}) {
         if (!FileExists(*path)) {
             if (flags.ErrorsShown()) {

@@ -21,6 +21,12 @@ struct CommandLine {
 // the file part is the text before the first one, the switch part the rest.
 CommandLine SplitCommandLine(const std::vector<std::u16string>& arguments);
 
+// The command line as one text typed on Windows: the file part is the text
+// before its first "/", the switch part the rest from that slash on, both
+// trimmed. So "entry.cpx/u/q" removes quietly and a path written with
+// forward slashes is cut at its first one.
+CommandLine SplitArgumentText(std::u16string_view argumentText);
+
 // The registrar's start-up: shows the help or hands the CPX file to one call
 // of CPXFile. Returns the exit status: 0 when the call succeeded, the help
 // was shown or the automation system started the program; 1 when it failed.

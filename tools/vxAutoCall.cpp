@@ -19,6 +19,7 @@
 #include "automation/dbus/DBusType.h"
 #include "automation/dbus/Introspection.h"
 #include "automation/dbus/RecordSetWire.h"
+#include "common/AutomationDate.h"
 #include "common/AutomationError.h"
 #include "common/Text.h"
 #include "platform/qt/QtText.h"
@@ -58,6 +59,8 @@ constexpr const char* kHelp =
     "(header, rule, one line per row, NULL for a null value), or with --tsv as\n"
     "tab-separated lines (header first, NULL empty); a method that returns\n"
     "nothing prints nothing, an empty result (no such list) prints (Nothing).\n"
+    "A date (BuildDate) is printed as date and time, 2019-12-12 00:00:00, or\n"
+    "with --tsv as its automation number (days since 30.12.1899, 43811).\n"
     "Events are printed as they arrive, as \"* EVENT(ARG, ...)\", unless\n"
     "--no-events is given; they arrive while the tool waits, and between steps.\n"
     "\n"
@@ -214,6 +217,17 @@ QString Shown(const QVariant& value) {
     return value.toString();
 }
 
+// An automation date as date and time, "2019-12-12 00:00:00"; a number that
+// is no date stays a number.
+QString ShownDate(const QVariant& value) {
+    const auto date = trx::FromAutomationDate(value.toDouble());
+    if (!date) {
+        return Shown(value);
+    }
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date->year, date->month, date->day,
+                             date->hour, date->minute, date->second);
+}
+
 struct Options {
     bool tsv = false;
     bool events = true;
@@ -327,7 +341,10 @@ class Session {
             if (step.size() != 1) {
                 throw UsageError("the property " + Out(head) + " takes no arguments");
             }
-            std::cout << Out(Shown(object_.Get(head))) << '\n';
+            const QVariant value = object_.Get(head);
+            const bool date =
+                info_.properties.at(head).type == trx::ValueType::Date && !options_.tsv;
+            std::cout << Out(date ? ShownDate(value) : Shown(value)) << '\n';
             return 0;
         }
         throw UsageError(Out(options_.progId) + " has no member " + Out(head));

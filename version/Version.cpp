@@ -5,6 +5,7 @@
 #include "common/AutomationDate.h"
 #include "common/AutomationError.h"
 #include "common/Number.h"
+#include "common/Path.h"
 #include "common/Profile.h"
 #include "common/Text.h"
 
@@ -33,10 +34,7 @@ bool TryWrite(const std::u16string& path, std::u16string_view key, std::u16strin
 }  // namespace
 
 std::u16string VersionIniPath(std::u16string_view programDirectory) {
-    std::u16string path(programDirectory);
-    path += u'/';
-    path += kVersionIniName;
-    return path;
+    return JoinPath(programDirectory, kVersionIniName);
 }
 
 std::u16string Decimal(std::int32_t value) {

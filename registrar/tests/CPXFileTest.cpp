@@ -1,5 +1,6 @@
 #include "registrar/CPXFile.h"
 
+#include "common/Path.h"
 #include "common/Text.h"
 #include "registrar/tests/Fakes.h"
 #include "tests/support/TempDir.h"
@@ -123,7 +124,7 @@ TEST_F(CPXFileTest, RegisterRejectsIncompleteFilesAndAbsentTargets) {
 
         const ShownMessage expected =
             c.formatError ? FormatError(cpx)
-                          : AbsentFile(U(programDir_) + u"/" + FromUtf8(c.namedFile));
+                          : AbsentFile(JoinPath(U(programDir_), FromUtf8(c.namedFile)));
         EXPECT_EQ(box.shown, std::vector<ShownMessage>{expected});
         EXPECT_TRUE(store.calls.empty()) << "nothing is stored, not even the Entries line";
     }

@@ -15,6 +15,13 @@
 namespace trx::test {
 
 // A clock that always tells the same day.
+// A file's text with CR LF line ends read as LF: the profile functions of
+// Windows write CR LF, those of Linux keep LF.
+inline std::string LfLineEnds(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
 class FixedClock : public Clock {
   public:
     explicit FixedClock(double today) : today_(today) {}

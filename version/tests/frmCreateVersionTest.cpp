@@ -209,7 +209,8 @@ TEST_F(FormTest, SaveWritesVersionAndBuildAndCloses) {
     EXPECT_TRUE(view_.closed);
     EXPECT_EQ(form_->Record(), nullptr);  // unloaded
     EXPECT_TRUE(box_.shown.empty());
-    EXPECT_EQ(ReadFile(IniFile()), "[Common]\nVersion=4.2\nRequiredDBVersion=4010\nBuild=7800.3\n");
+    EXPECT_EQ(LfLineEnds(ReadFile(IniFile())),
+              "[Common]\nVersion=4.2\nRequiredDBVersion=4010\nBuild=7800.3\n");
 }
 
 TEST_F(FormTest, ClosingWithoutSaveLeavesTheFile) {
@@ -224,10 +225,10 @@ TEST_F(FormTest, ClosingWithoutSaveLeavesTheFile) {
 TEST_F(FormTest, AFailedSaveWarnsAndKeepsTheFormOpenWithItsEdits) {
     Open();
     view_.Replace(F::Version, u"4.2");
-    // The program folder goes away behind the form's back and its name now
-    // leads nowhere; not even root can write there.
+    // The program folder goes away behind the form's back and a file takes
+    // its name; not even root can write a file into a file.
     std::filesystem::rename(dir_ / "program", dir_ / "moved");
-    std::filesystem::create_directory_symlink(dir_ / "nowhere", dir_ / "program");
+    WriteFile(dir_ / "program", "");
 
     form_->btnSave_Click();
 
@@ -239,7 +240,7 @@ TEST_F(FormTest, AFailedSaveWarnsAndKeepsTheFormOpenWithItsEdits) {
     EXPECT_EQ(box_.shown[0].text, u"'" + IniPath() + u"' konnte nicht gespeichert werden.");
     EXPECT_EQ(box_.shown[0].title, u"Fehler");
     EXPECT_EQ(box_.shown[0].icon, MessageIcon::Warning);
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "nowhere"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir_ / "program"));
     EXPECT_EQ(ReadFile(dir_ / "moved" / "vxTRX.ini"),
               "[Common]\nVersion=4.1\nRequiredDBVersion=4010\nBuild=7743.2\n");
 
@@ -248,7 +249,8 @@ TEST_F(FormTest, AFailedSaveWarnsAndKeepsTheFormOpenWithItsEdits) {
     std::filesystem::rename(dir_ / "moved", dir_ / "program");
     form_->btnSave_Click();
     EXPECT_TRUE(view_.closed);
-    EXPECT_EQ(ReadFile(IniFile()), "[Common]\nVersion=4.2\nRequiredDBVersion=4010\nBuild=7743.2\n");
+    EXPECT_EQ(LfLineEnds(ReadFile(IniFile())),
+              "[Common]\nVersion=4.2\nRequiredDBVersion=4010\nBuild=7743.2\n");
 }
 
 TEST_F(FormTest, ShowRunsTheDialogAndUnloadsAfterwards) {
