@@ -1,5 +1,6 @@
 #include "automation/dbus/RecordSetWire.h"
 
+#include "common/AutomationDate.h"
 #include "platform/qt/QtText.h"
 
 #include <QDBusMetaType>
@@ -44,32 +45,6 @@ constexpr std::array<TypeName, 7> kTypeNames{{
 }};
 
 constexpr std::int64_t kNanosPerDay = 86400LL * 1000000000LL;
-
-// Days from 01.01.1970 of a proleptic Gregorian date (and back), so that every
-// date a database can hold has its automation date, not only 100 to 9999.
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<std::int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y += m <= 2 ? 1 : 0;
-}
-
-const std::int64_t kAutomationEpoch = DaysFromCivil(1899, 12, 30);
 
 QVariant NullValue() {
     return QVariant::fromValue(QVariantList());
@@ -274,7 +249,7 @@ std::shared_ptr<const RecordSet> DecodeRecordSet(const QVariant& fieldsArg,
 }
 
 double ToAutomationDateValue(const DateTime& value) {
-    const std::int64_t day = DaysFromCivil(value.year, value.month, value.day) - kAutomationEpoch;
+    const std::int64_t day = AutomationDayOf(value.year, value.month, value.day);
     const std::int64_t nanos =
         ((static_cast<std::int64_t>(value.hour) * 60 + value.minute) * 60 + value.second) *
             1000000000LL +
@@ -303,14 +278,11 @@ DateTime FromAutomationDateValue(double value) {
         millis -= 86400000LL;
         day += 1;
     }
-    std::int64_t year = 0;
-    unsigned month = 0;
-    unsigned dayOfMonth = 0;
-    CivilFromDays(day + kAutomationEpoch, year, month, dayOfMonth);
+    const CivilDate date = CivilDateOf(day);
     DateTime out;
-    out.year = static_cast<std::int16_t>(year);
-    out.month = static_cast<std::uint16_t>(month);
-    out.day = static_cast<std::uint16_t>(dayOfMonth);
+    out.year = static_cast<std::int16_t>(date.year);
+    out.month = static_cast<std::uint16_t>(date.month);
+    out.day = static_cast<std::uint16_t>(date.day);
     out.hour = static_cast<std::uint16_t>(millis / 3600000);
     out.minute = static_cast<std::uint16_t>(millis / 60000 % 60);
     out.second = static_cast<std::uint16_t>(millis / 1000 % 60);
