@@ -1,5 +1,5 @@
 #include "automation/PostedTimer.h"
-#include "platform/ManualTimer.h"
+#include "tests/support/ManualTimer.h"
 
 #include <gtest/gtest.h>
 

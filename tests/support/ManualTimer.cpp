@@ -1,4 +1,4 @@
-#include "platform/ManualTimer.h"
+#include "tests/support/ManualTimer.h"
 
 #include <algorithm>
 
