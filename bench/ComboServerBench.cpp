@@ -16,10 +16,10 @@
 #include <sstream>
 #include <string>
 
-#include "bench/BenchBus.h"
-#include "bench/BenchSupport.h"
 #include "automation/dbus/AutomationClient.h"
 #include "automation/dbus/RecordSetWire.h"
+#include "bench/BenchBus.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "common/AutomationError.h"
 #include "automation/dbus/AutomationClient.h"
 #include "automation/dbus/tests/PrivateBus.h"
+#include "common/AutomationError.h"
 
 #include <gtest/gtest.h>
 
