@@ -1,17 +1,19 @@
 // vxRegCPX: registers control-panel entries from CPX files, and removes them.
 
-#include <QApplication>
+#include <QCoreApplication>
 
 #include <iostream>
-#include <memory>
 
 #include "automation/dbus/AutomationServer.h"
 #include "automation/dbus/ServiceRegistration.h"
 #include "common/Text.h"
+#include "platform/ChildMessageBox.h"
+#include "platform/ConsoleMessageBox.h"
+#include "platform/DesktopMessageBox.h"
 #include "platform/DisplayProbe.h"
+#include "platform/GuiModule.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/Process.h"
-#include "platform/qt/DesktopMessageBox.h"
 #include "registrar/CPXFileClass.h"
 #include "registrar/modCPX.h"
 
@@ -26,23 +28,23 @@ int main(int argc, char** argv) {
     // Probed once, before any Qt application object: a display that is named
     // but gone means the console, not a failed start.
     const bool display = trx::DisplayReachable();
-    trx::DesktopMessageBox messages("vxRegCPX", display);
+    trx::GuiModule gui(trx::GuiModulePath(process.programDirectory), "vxRegCPX");
+    trx::DesktopMessageBox messages(gui, display);
+    // A server's box, shown by a child process of this program (see ChildMessageBox).
+    if (const auto code = trx::HandleShowMessage(argc, argv, messages)) {
+        return *code;
+    }
     // Started by the automation system, Main returns at once and the program
     // serves its class on the bus.
     const int status = trx::Main(process, store, messages);
-    if (process.mode != trx::StartMode::Automation) {
-        return status;
+    if (process.mode == trx::StartMode::Automation) {
+        trx::ConsoleMessageBox console;
+        trx::ChildMessageBox child("/proc/self/exe", console);
+        trx::MessageBox& served = display ? static_cast<trx::MessageBox&>(child) : messages;
+        // The server needs no graphical library: `served` shows the boxes of
+        // served calls.
+        QCoreApplication application(argc, argv);
+        return trx::ServeOnSessionBus(trx::CPXFileClass(store, served, process.programDirectory));
     }
-    // The message box finds the application object it needs: a widget
-    // application where it shows boxes on a display.
-    std::unique_ptr<QCoreApplication> application;
-    if (display) {
-        application = std::make_unique<QApplication>(argc, argv);
-        // The server's lifetime follows its objects: closing the last message
-        // box must not end it.
-        QApplication::setQuitOnLastWindowClosed(false);
-    } else {
-        application = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    return trx::ServeOnSessionBus(trx::CPXFileClass(store, messages, process.programDirectory));
+    return status;
 }
