@@ -22,8 +22,8 @@
 #include "bench/BenchSupport.h"
 #include "combolist/VXComboDB.h"
 #include "common/Text.h"
-#include "platform/ManualTimer.h"
 #include "platform/odbc/OdbcConnectionFactory.h"
+#include "tests/support/ManualTimer.h"
 
 namespace {
 

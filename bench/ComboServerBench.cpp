@@ -16,10 +16,10 @@
 #include <sstream>
 #include <string>
 
+#include "automation/dbus/AutomationClient.h"
+#include "automation/dbus/RecordSetWire.h"
 #include "bench/BenchBus.h"
 #include "bench/BenchSupport.h"
-#include "platform/dbus/AutomationClient.h"
-#include "platform/dbus/RecordSetWire.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <map>
 #include <string>
 
+#include "automation/dbus/RecordSetWire.h"
 #include "platform/RecordSet.h"
-#include "platform/dbus/RecordSetWire.h"
 
 class Payloads : public QObject, protected QDBusContext {
     Q_OBJECT

@@ -4,8 +4,12 @@
 
 #include <iostream>
 
+#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/ServiceRegistration.h"
+#include "combolist/VXComboDBClass.h"
 #include "combolist/dbus/VXComboDBAutomation.h"
 #include "common/StandardOptions.h"
+#include "common/Text.h"
 #include "platform/Process.h"
 #include "platform/ThreadSleeper.h"
 #include "platform/odbc/OdbcConnectionFactory.h"
@@ -33,7 +37,9 @@ constexpr std::string_view kHelp =
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const auto code = trx::HandleVXComboDBRegistration(argc, argv)) {
+    const std::string progId = trx::ToUtf8(trx::VXComboDBIdentity().ProgId());
+    if (const auto code =
+            trx::HandleRegistrationSwitches(argc, argv, progId, std::cout, std::cerr)) {
         return *code;
     }
     if (const auto code = trx::HandleStandardOptions(argc, argv, "VXBCboSv", kHelp, std::cout)) {
@@ -49,5 +55,6 @@ int main(int argc, char** argv) {
     trx::OdbcConnectionFactory database;
     trx::QtTimerFactory timers;
     trx::ThreadSleeper sleeper;
-    return trx::ServeVXComboDB(database, timers, sleeper, std::cerr);
+    trx::AutomationServer server(QDBusConnection::sessionBus());
+    return server.Serve(trx::VXComboDBClass(database, timers, sleeper, std::cerr, server));
 }

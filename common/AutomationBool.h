@@ -10,6 +10,8 @@ using AutoBool = std::int16_t;
 inline constexpr AutoBool kTrue = -1;
 inline constexpr AutoBool kFalse = 0;
 
-constexpr AutoBool ToAutoBool(bool value) noexcept { return value ? kTrue : kFalse; }
+constexpr AutoBool ToAutoBool(bool value) noexcept {
+    return value ? kTrue : kFalse;
+}
 
 }  // namespace trx

@@ -1,5 +1,6 @@
 #include "common/AutomationDate.h"
 
+#include <chrono>
 #include <cmath>
 
 namespace trx {
@@ -19,36 +20,21 @@ int DaysInMonth(int year, int month) {
     return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
-// Days since 01.01.1970 of a proleptic Gregorian date (H. Hinnant's
-// days_from_civil), exact for every year of the valid range.
-constexpr long long DaysFromCivil(long long year, long long month, long long day) {
-    year -= month <= 2 ? 1 : 0;
-    const long long era = (year >= 0 ? year : year - 399) / 400;
-    const long long yearOfEra = year - era * 400;
-    const long long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-void CivilFromDays(long long days, int& year, int& month, int& day) {
-    days += 719468;
-    const long long era = (days >= 0 ? days : days - 146096) / 146097;
-    const long long dayOfEra = days - era * 146097;
-    const long long yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const long long monthIndex = (5 * dayOfYear + 2) / 153;
-    day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-}
-
-// Constant, so that dates computed during static initialisation elsewhere
-// see it already.
-constexpr long long kEpochDay = DaysFromCivil(1899, 12, 30);
-static_assert(kEpochDay == -25569);
+constexpr std::chrono::sys_days kEpoch{std::chrono::year{1899} / 12 / 30};
 
 }  // namespace
+
+long long AutomationDayOf(int year, unsigned month, unsigned day) {
+    const std::chrono::sys_days date{std::chrono::year{year} / std::chrono::month{month} /
+                                     std::chrono::day{day}};
+    return (date - kEpoch).count();
+}
+
+CivilDate CivilDateOf(long long automationDay) {
+    const std::chrono::year_month_day date{kEpoch + std::chrono::days{automationDay}};
+    return {static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+            static_cast<unsigned>(date.day())};
+}
 
 bool IsValidCalendarDate(int year, int month, int day) {
     if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1) {
@@ -65,7 +51,8 @@ std::optional<double> ToAutomationDate(const CalendarDateTime& value) {
         value.second < 0 || value.second > 59) {
         return std::nullopt;
     }
-    const long long days = DaysFromCivil(value.year, value.month, value.day) - kEpochDay;
+    const long long days = AutomationDayOf(value.year, static_cast<unsigned>(value.month),
+                                           static_cast<unsigned>(value.day));
     const double time = static_cast<double>(value.hour * 3600 + value.minute * 60 + value.second) /
                         static_cast<double>(kSecondsPerDay);
     // Below day 0 the time still runs forward from midnight, away from zero.
@@ -93,7 +80,10 @@ std::optional<CalendarDateTime> FromAutomationDate(double value) {
         return std::nullopt;
     }
     CalendarDateTime result;
-    CivilFromDays(day + kEpochDay, result.year, result.month, result.day);
+    const CivilDate date = CivilDateOf(day);
+    result.year = date.year;
+    result.month = static_cast<int>(date.month);
+    result.day = static_cast<int>(date.day);
     result.hour = static_cast<int>(seconds / 3600);
     result.minute = static_cast<int>(seconds / 60 % 60);
     result.second = static_cast<int>(seconds % 60);

@@ -35,6 +35,17 @@ std::optional<double> ToAutomationDate(const CalendarDateTime& value);
 // number: -1.25 and -1.75 both lie on 29.12.1899.
 std::optional<CalendarDateTime> FromAutomationDate(double value);
 
+// The calendar arithmetic of automation dates, for every proleptic Gregorian
+// date of the years -32767 to 32767 (outside 100 to 9999 too, for the dates
+// that a database holds): the days from 30.12.1899 to a date, and back.
+long long AutomationDayOf(int year, unsigned month, unsigned day);
+struct CivilDate {
+    int year;
+    unsigned month;
+    unsigned day;
+};
+CivilDate CivilDateOf(long long automationDay);
+
 // The midnight of the day that an automation date lies in (the date part):
 // 2.75 gives 2, -1.25 gives -1.
 double DatePart(double value);

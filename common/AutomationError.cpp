@@ -20,6 +20,8 @@ AutomationError::AutomationError(std::int32_t number, std::u16string source,
       source_(std::move(source)),
       description_(std::move(description)) {}
 
-AutomationError OverflowError() { return AutomationError(kErrOverflow, u"", u"Überlauf"); }
+AutomationError OverflowError() {
+    return AutomationError(kErrOverflow, u"", u"Überlauf");
+}
 
 }  // namespace trx

@@ -3,7 +3,7 @@
 // row count and the type and value of every cell, as a reply could carry
 // them. A malformed set must be refused with RecordSetWireError, nothing else.
 
-#include "platform/dbus/RecordSetWire.h"
+#include "automation/dbus/RecordSetWire.h"
 #include "FuzzCheck.h"
 
 #include <QByteArray>

@@ -70,14 +70,6 @@ std::u16string CPXFile::ReadINIValue(std::u16string_view FileName, std::u16strin
     }
 }
 
-void CPXFile::WriteINIValue(std::u16string_view FileName, std::u16string_view Section,
-                            std::u16string_view Key, std::u16string_view Value) {
-    try {
-        trx::WriteINIValue(FileName, Section, Key, Value);
-    } catch (const std::exception&) {
-    }
-}
-
 bool CPXFile::FileExists(std::u16string_view FileName) {
     try {
         return trx::FileExists(FileName);

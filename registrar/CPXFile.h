@@ -29,8 +29,6 @@ class CPXFile {
   private:
     static std::u16string ReadINIValue(std::u16string_view FileName, std::u16string_view Section,
                                        std::u16string_view Key, std::u16string_view Default);
-    static void WriteINIValue(std::u16string_view FileName, std::u16string_view Section,
-                              std::u16string_view Key, std::u16string_view Value);
     static bool FileExists(std::u16string_view FileName);
 
     bool Apply(const SettingsBatch& batch);

@@ -1,8 +1,12 @@
 // vxRegCPX: registers control-panel entries from CPX files, and removes them.
 
+#include <QCoreApplication>
 #include <iostream>
 
+#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/ServiceRegistration.h"
 #include "common/StandardOptions.h"
+#include "common/Text.h"
 #include "platform/ChildMessageBox.h"
 #include "platform/ConsoleMessageBox.h"
 #include "platform/DesktopMessageBox.h"
@@ -10,7 +14,7 @@
 #include "platform/GuiModule.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/Process.h"
-#include "registrar/dbus/CPXFileAutomation.h"
+#include "registrar/CPXFileClass.h"
 #include "registrar/modCPX.h"
 
 namespace {
@@ -45,7 +49,9 @@ constexpr std::string_view kHelp =
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const auto code = trx::HandleCPXFileRegistration(argc, argv)) {
+    const std::string progId = trx::ToUtf8(trx::CPXFileIdentity().ProgId());
+    if (const auto code =
+            trx::HandleRegistrationSwitches(argc, argv, progId, std::cout, std::cerr)) {
         return *code;
     }
     if (const auto code = trx::HandleStandardOptions(argc, argv, "vxRegCPX", kHelp, std::cout)) {
@@ -69,7 +75,10 @@ int main(int argc, char** argv) {
         trx::ConsoleMessageBox console;
         trx::ChildMessageBox child("/proc/self/exe", console);
         trx::MessageBox& served = display ? static_cast<trx::MessageBox&>(child) : messages;
-        return trx::ServeCPXFile(argc, argv, store, served, process.programDirectory);
+        // The server needs no graphical library: `served` shows the boxes of
+        // served calls.
+        QCoreApplication application(argc, argv);
+        return trx::ServeOnSessionBus(trx::CPXFileClass(store, served, process.programDirectory));
     }
     return status;
 }

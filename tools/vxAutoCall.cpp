@@ -7,7 +7,6 @@
 #include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QProcess>
-#include <QXmlStreamReader>
 
 #include <cstdio>
 #include <iostream>
@@ -16,12 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "automation/dbus/AutomationClient.h"
+#include "automation/dbus/DBusType.h"
+#include "automation/dbus/Introspection.h"
+#include "automation/dbus/RecordSetWire.h"
 #include "common/AutomationDate.h"
 #include "common/AutomationError.h"
 #include "common/StandardOptions.h"
 #include "common/Text.h"
-#include "platform/dbus/AutomationClient.h"
-#include "platform/dbus/RecordSetWire.h"
 #include "platform/qt/QtText.h"
 
 namespace {
@@ -87,115 +88,40 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-struct MethodInfo {
-    QStringList in;   // signatures of the in arguments
-    QStringList out;  // signatures of the out arguments
-    int required = 0;
-};
-
-struct PropertyInfo {
-    QString type;
-    bool writable = false;
-    bool date = false;  // an automation date, carried as a double
-};
-
-// The members of an object as its introspection data declares them.
-struct ObjectInfo {
-    std::map<QString, MethodInfo> methods;
-    std::map<QString, PropertyInfo> properties;
-    QStringList events;
-};
-
-ObjectInfo ReadIntrospection(const QString& xml, const QString& interface) {
-    ObjectInfo info;
-    const QString eventInterface =
-        QString(interface).replace(QStringLiteral("._"), QStringLiteral(".__"));
-    QXmlStreamReader reader(xml);
-    QString current;
-    MethodInfo* method = nullptr;
-    PropertyInfo* property = nullptr;
-    bool argOptional = false;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement()) {
-            const auto name = reader.name();
-            const auto attrs = reader.attributes();
-            if (name == u"interface") {
-                current = attrs.value(QLatin1String("name")).toString();
-            } else if (name == u"method" && current == interface) {
-                method = &info.methods[attrs.value(QLatin1String("name")).toString()];
-            } else if (name == u"arg" && method != nullptr) {
-                const QString type = attrs.value(QLatin1String("type")).toString();
-                if (attrs.value(QLatin1String("direction")) == u"out") {
-                    method->out << type;
-                } else {
-                    method->in << type;
-                }
-                argOptional = false;
-            } else if (name == u"annotation" && method != nullptr &&
-                       attrs.value(QLatin1String("name")) == u"TRX.Automation.Optional") {
-                argOptional = true;
-            } else if (name == u"property" && current == interface) {
-                property = &info.properties[attrs.value(QLatin1String("name")).toString()];
-                *property = {attrs.value(QLatin1String("type")).toString(),
-                             attrs.value(QLatin1String("access")) == u"readwrite"};
-            } else if (name == u"annotation" && property != nullptr &&
-                       attrs.value(QLatin1String("name")) == u"TRX.Automation.Type") {
-                property->date = attrs.value(QLatin1String("value")) == u"Date";
-            } else if (name == u"signal" && current == eventInterface) {
-                info.events << attrs.value(QLatin1String("name")).toString();
-            }
-        } else if (reader.isEndElement()) {
-            if (reader.name() == u"arg" && method != nullptr && !argOptional &&
-                method->out.isEmpty()) {
-                method->required = static_cast<int>(method->in.size());
-            }
-            if (reader.name() == u"method") {
-                method = nullptr;
-            }
-            if (reader.name() == u"property") {
-                property = nullptr;
-            }
-        }
-    }
-    return info;
-}
-
-QVariant Convert(const QString& text, const QString& type, const QString& member) {
-    bool ok = true;
-    QVariant value;
-    if (type == u"s") {
-        value = text;
-    } else if (type == u"n") {
-        const QString lower = text.toLower();
-        if (lower == u"true") {
-            value = QVariant::fromValue<short>(-1);
-        } else if (lower == u"false") {
-            value = QVariant::fromValue<short>(0);
-        } else {
-            value = QVariant::fromValue(text.toShort(&ok));
-        }
-    } else if (type == u"i") {
-        value = QVariant::fromValue(text.toInt(&ok));
-    } else if (type == u"x") {
-        value = QVariant::fromValue(text.toLongLong(&ok));
-    } else if (type == u"d") {
-        value = QVariant::fromValue(text.toDouble(&ok));
-    } else if (type == u"b") {
-        ok = text == u"true" || text == u"false";
-        value = QVariant::fromValue(text == u"true");
-    } else {
-        throw UsageError(QStringLiteral("%1 takes an argument of type '%2', which this tool "
-                                        "cannot give")
-                             .arg(member, type)
+QVariant Convert(const QString& text, std::optional<trx::ValueType> type, const QString& member) {
+    if (!type || *type == trx::ValueType::RecordSet) {
+        throw UsageError(QStringLiteral("%1 takes an argument that this tool cannot give")
+                             .arg(member)
                              .toStdString());
+    }
+    bool ok = true;
+    trx::Value value;
+    switch (*type) {
+        case trx::ValueType::Text:
+            value = trx::FromQString(text);
+            break;
+        case trx::ValueType::Boolean:
+            if (text.compare(u"true", Qt::CaseInsensitive) == 0) {
+                value = trx::kTrue;
+            } else if (text.compare(u"false", Qt::CaseInsensitive) == 0) {
+                value = trx::kFalse;
+            } else {
+                value = static_cast<trx::AutoBool>(text.toShort(&ok));
+            }
+            break;
+        case trx::ValueType::Int32:
+            value = static_cast<std::int32_t>(text.toInt(&ok));
+            break;
+        default:
+            value = text.toDouble(&ok);
+            break;
     }
     if (!ok) {
         throw UsageError(QStringLiteral("'%1' is not a value of type '%2' for %3")
-                             .arg(text, type, member)
+                             .arg(text, trx::DBusSignature(*type), member)
                              .toStdString());
     }
-    return value;
+    return trx::ToDBus(value).value(0);
 }
 
 std::string Out(const QString& text) {
@@ -352,7 +278,7 @@ Options ParseArguments(const QStringList& args) {
 // Runs the steps on one object and prints what they give.
 class Session {
   public:
-    Session(const Options& options, trx::AutomationObject& object, ObjectInfo info)
+    Session(const Options& options, trx::AutomationObject& object, trx::IntrospectedObject info)
         : options_(options), object_(object), info_(std::move(info)) {
         for (const QString& event : info_.events) {
             object_.OnEvent(event, [this, event](const QVariantList& args) {
@@ -417,15 +343,17 @@ class Session {
                 throw UsageError("the property " + Out(head) + " takes no arguments");
             }
             const QVariant value = object_.Get(head);
-            const bool date = info_.properties.at(head).date && !options_.tsv;
+            const bool date =
+                info_.properties.at(head).type == trx::ValueType::Date && !options_.tsv;
             std::cout << Out(date ? ShownDate(value) : Shown(value)) << '\n';
             return 0;
         }
         throw UsageError(Out(options_.progId) + " has no member " + Out(head));
     }
 
-    int Call(const QString& name, const MethodInfo& method, const QStringList& args) {
-        if (args.size() < method.required || args.size() > method.in.size()) {
+    int Call(const QString& name, const trx::IntrospectedMethod& method, const QStringList& args) {
+        const auto given = static_cast<std::size_t>(args.size());
+        if (given < method.required || given > method.in.size()) {
             throw UsageError(QStringLiteral("%1 takes %2 to %3 arguments, not %4")
                                  .arg(name)
                                  .arg(method.required)
@@ -435,14 +363,18 @@ class Session {
         }
         QVariantList values;
         for (qsizetype i = 0; i < args.size(); ++i) {
-            values << Convert(args[i], method.in[i], name);
+            values << Convert(args[i], method.in[static_cast<std::size_t>(i)], name);
         }
         const QVariantList results = object_.CallForResults(name, values);
         // Signals that the server sent before its reply came in with it; show
         // them first, in the order they were sent.
         QCoreApplication::processEvents();
-        if (method.out == QStringList{QStringLiteral("a(ss)"), QStringLiteral("aav")}) {
-            PrintRecordSet(trx::DecodeRecordSet(results.value(0), results.value(1)), options_.tsv);
+        if (method.result == trx::ValueType::RecordSet) {
+            const auto set = trx::FromDBus(results, trx::ValueType::RecordSet);
+            if (!set) {
+                throw trx::RecordSetWireError("not two arguments");
+            }
+            PrintRecordSet(std::get<trx::RecordSetRef>(*set), options_.tsv);
             return 0;
         }
         for (const auto& result : results) {
@@ -513,7 +445,7 @@ class Session {
 
     const Options& options_;
     trx::AutomationObject& object_;
-    ObjectInfo info_;
+    trx::IntrospectedObject info_;
     std::map<QString, int> received_;
     std::map<QString, int> consumed_;
 };
@@ -559,7 +491,7 @@ int main(int argc, char** argv) {
             QStringLiteral("Introspect"));
         const QVariantList xml = trx::CallWithoutTimeout(bus, introspect);
         Session session(options, *object,
-                        ReadIntrospection(xml.value(0).toString(), object->Interface()));
+                        trx::ReadIntrospection(xml.value(0).toString(), object->Interface()));
         code = session.Run();
     } catch (const UsageError& error) {
         std::cerr << "vxAutoCall: " << error.what() << '\n';

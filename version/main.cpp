@@ -1,9 +1,13 @@
 // vxTRXVer: shows the suite's version record from vxTRX.ini beside the
 // program, or with /CREATE opens the dialog on which a new record is saved.
+#include <QCoreApplication>
+
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 
+#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/ServiceRegistration.h"
 #include "common/StandardOptions.h"
 #include "common/Text.h"
 #include "platform/DesktopMessageBox.h"
@@ -12,8 +16,8 @@
 #include "platform/Process.h"
 #include "platform/SystemClock.h"
 #include "platform/qt/QtLocale.h"
+#include "version/VersionClass.h"
 #include "version/basVersion.h"
-#include "version/dbus/VersionAutomation.h"
 #include "version/frmCreateVersion.h"
 
 namespace {
@@ -87,7 +91,9 @@ class DialogOpener : public trx::CreateVersionFormOpener {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const auto code = trx::HandleVersionRegistration(argc, argv)) {
+    const std::string progId = trx::ToUtf8(trx::VersionIdentity().ProgId());
+    if (const auto code =
+            trx::HandleRegistrationSwitches(argc, argv, progId, std::cout, std::cerr)) {
         return *code;
     }
     if (const auto code = trx::HandleStandardOptions(argc, argv, "vxTRXVer", kHelp, std::cout)) {
@@ -96,7 +102,9 @@ int main(int argc, char** argv) {
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);
     const trx::SystemClock clock;
     if (process.mode == trx::StartMode::Automation) {
-        return trx::ServeVersion(argc, argv, clock, process.programDirectory);
+        // The served class shows nothing, so no display is needed.
+        QCoreApplication application(argc, argv);
+        return trx::ServeOnSessionBus(trx::VersionClass(clock, process.programDirectory));
     }
     const trx::QtLocale locale(clock);
     // Probed once, before any Qt application object: a display that is named

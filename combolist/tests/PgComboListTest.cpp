@@ -7,8 +7,8 @@
 #include "combolist/VXComboDB.h"
 #include "combolist/tests/ComboTestSupport.h"
 #include "common/Text.h"
-#include "platform/ManualTimer.h"
 #include "platform/odbc/OdbcConnectionFactory.h"
+#include "tests/support/ManualTimer.h"
 
 // Runs against the private PostgreSQL server that the CTest fixture starts
 // (scripts/pg-fixture); the fixture writes the connect string to this file.

@@ -5,9 +5,9 @@
 #include "combolist/VXComboDB.h"
 #include "combolist/tests/ComboTestSupport.h"
 #include "common/Text.h"
-#include "platform/ManualTimer.h"
 #include "platform/odbc/OdbcConnectionFactory.h"
 #include "platform/odbc/tests/SqliteFile.h"
+#include "tests/support/ManualTimer.h"
 #include "tests/support/TempDir.h"
 
 namespace trx {

@@ -9,7 +9,8 @@ namespace trx {
 
 // QString holds UTF-16 as the domain code does, so the conversion is a copy.
 inline QString ToQString(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
 }
 
 inline std::u16string FromQString(const QString& text) {

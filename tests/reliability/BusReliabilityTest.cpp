@@ -1,8 +1,8 @@
 // The bus servers under many cycles and malformed calls, on a private bus,
 // through the service files that their own /RegServer writes.
 
-#include "platform/dbus/AutomationClient.h"
-#include "platform/dbus/tests/PrivateBus.h"
+#include "automation/dbus/AutomationClient.h"
+#include "automation/dbus/tests/PrivateBus.h"
 #include "tests/reliability/Child.h"
 #include "tests/support/TempDir.h"
 

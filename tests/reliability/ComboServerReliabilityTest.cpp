@@ -1,10 +1,10 @@
 // VXBCboSv with many clients, a client that is killed, and a database server
 // that goes away and comes back; on a private bus, through its /RegServer.
 
+#include "automation/dbus/AutomationClient.h"
+#include "automation/dbus/RecordSetWire.h"
+#include "automation/dbus/tests/PrivateBus.h"
 #include "common/AutomationError.h"
-#include "platform/dbus/AutomationClient.h"
-#include "platform/dbus/RecordSetWire.h"
-#include "platform/dbus/tests/PrivateBus.h"
 #include "platform/qt/QtText.h"
 #include "tests/reliability/Child.h"
 

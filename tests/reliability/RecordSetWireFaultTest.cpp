@@ -1,7 +1,7 @@
 // Record sets as a reply may carry them, whatever the server sent: values
 // that no record set can hold are refused, never undefined behaviour.
 
-#include "platform/dbus/RecordSetWire.h"
+#include "automation/dbus/RecordSetWire.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,12 @@ namespace trx::test {
 namespace {
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     throw std::runtime_error(std::string("bad hex digit in vector: ") + c);
 }
 
@@ -27,10 +30,18 @@ Field Unescape(const std::string& raw) {
         }
         const char c = raw[++i];
         switch (c) {
-            case 'r': out.push_back('\r'); break;
-            case 'n': out.push_back('\n'); break;
-            case 't': out.push_back('\t'); break;
-            case '\\': out.push_back('\\'); break;
+            case 'r':
+                out.push_back('\r');
+                break;
+            case 'n':
+                out.push_back('\n');
+                break;
+            case 't':
+                out.push_back('\t');
+                break;
+            case '\\':
+                out.push_back('\\');
+                break;
             case 'x':
                 if (i + 2 >= raw.size()) {
                     throw std::runtime_error("cut \\x escape in vector");
@@ -38,7 +49,8 @@ Field Unescape(const std::string& raw) {
                 out.push_back(static_cast<char>(HexDigit(raw[i + 1]) * 16 + HexDigit(raw[i + 2])));
                 i += 2;
                 break;
-            default: throw std::runtime_error(std::string("unknown escape in vector: \\") + c);
+            default:
+                throw std::runtime_error(std::string("unknown escape in vector: \\") + c);
         }
     }
     return out;
@@ -77,7 +89,8 @@ std::vector<VectorCase> ReadVectors(const std::string& fileName) {
         while (true) {
             const auto tab = line.find('\t', start);
             c.fields.push_back(Unescape(line.substr(start, tab - start)));
-            if (tab == std::string::npos) break;
+            if (tab == std::string::npos)
+                break;
             start = tab + 1;
         }
         cases.push_back(std::move(c));

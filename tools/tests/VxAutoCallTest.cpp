@@ -1,4 +1,4 @@
-#include "platform/dbus/tests/PrivateBus.h"
+#include "automation/dbus/tests/PrivateBus.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
+#include "automation/dbus/AutomationClient.h"
+#include "automation/dbus/RecordSetWire.h"
+#include "automation/dbus/tests/PrivateBus.h"
 #include "common/AutomationError.h"
-#include "platform/dbus/AutomationClient.h"
-#include "platform/dbus/RecordSetWire.h"
-#include "platform/dbus/tests/PrivateBus.h"
 #include "platform/qt/QtText.h"
 
 #include "tests/support/RecordSetRows.h"

@@ -1,5 +1,5 @@
-#include "platform/dbus/AutomationClient.h"
-#include "platform/dbus/tests/PrivateBus.h"
+#include "automation/dbus/AutomationClient.h"
+#include "automation/dbus/tests/PrivateBus.h"
 
 #include <QProcess>
 #include <QSettings>
