@@ -7,7 +7,6 @@
 #include "automation/dbus/AutomationServer.h"
 #include "automation/dbus/ServiceRegistration.h"
 #include "combolist/VXComboDBClass.h"
-#include "combolist/dbus/VXComboDBAutomation.h"
 #include "common/StandardOptions.h"
 #include "common/Text.h"
 #include "platform/Process.h"
