@@ -4,7 +4,7 @@
 #include "platform/Sleep.h"
 #include "platform/Timer.h"
 #include "platform/dbus/AutomationClass.h"
-#include "platform/dbus/PostedTimer.h"
+#include "automation/PostedTimer.h"
 
 #include <optional>
 #include <ostream>

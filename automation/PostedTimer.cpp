@@ -1,4 +1,4 @@
-#include "platform/dbus/PostedTimer.h"
+#include "automation/PostedTimer.h"
 
 #include <cstdint>
 

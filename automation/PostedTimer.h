@@ -7,7 +7,7 @@
 
 namespace trx {
 
-// Runs work on the server's thread between calls (AutomationServer::Post).
+// Runs work on the server's thread between calls (AutomationHost::Post).
 using PostWork = std::function<void(std::function<void()>)>;
 
 // A timer whose ticks are queued behind the calls that are waiting, so that a

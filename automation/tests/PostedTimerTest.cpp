@@ -1,5 +1,5 @@
+#include "automation/PostedTimer.h"
 #include "platform/ManualTimer.h"
-#include "platform/dbus/PostedTimer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "automation/ClassDescription.h"
+#include "platform/Clock.h"
+
+#include <string>
+
+namespace trx {
+
+// The identity under which clients know Version: programmatic identifier
+// vxTRXVer.Version, type library vxTRXVer 4.1.
+ClassIdentity VersionIdentity();
+
+// Version as clients reach it: each object loads its record from vxTRX.ini
+// in the program directory when it is created. Save is not reachable.
+ClassDescription VersionClass(const Clock& clock, std::u16string programDirectory);
+
+}  // namespace trx
