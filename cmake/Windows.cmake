@@ -57,11 +57,11 @@ set(TRX_WINE_TLB_DIR "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows" CACHE PATH
     "Folder with Wine's stdole2.tlb")
 
 # Compiles IDL (a library NAME) into NAME.tlb, the C++ header NAME.h and its
-# GUIDs NAME_i.c in the current binary folder's com/, and embeds the type
+# GUIDs NAME_i.c in the current binary folder, and embeds the type
 # library in PROGRAM as its TYPELIB resource 1, where LoadTypeLib finds it.
 # The header's folder is added to LIBRARY's include path.
 function(trx_type_library program library idl name)
-  set(out ${CMAKE_CURRENT_BINARY_DIR}/com)
+  set(out ${CMAKE_CURRENT_BINARY_DIR})
   set(widl ${TRX_WIDL} --win64 -I${TRX_WINE_IDL_DIR} -L${TRX_WINE_TLB_DIR})
   add_custom_command(
     OUTPUT ${out}/${name}.tlb ${out}/${name}.h ${out}/${name}_i.c
