@@ -54,7 +54,7 @@ class ComServer::ClassObject final : public IClassFactory {
 // so are creation and the release of references, which touch no running call.
 class ComServer::MessageFilter final : public IMessageFilter {
   public:
-    explicit MessageFilter(const ComServer& server) : server_(server) {}
+    explicit MessageFilter(ComServer& server) : server_(server) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
         if (result == nullptr) {
@@ -74,10 +74,8 @@ class ComServer::MessageFilter final : public IMessageFilter {
                                                LPINTERFACEINFO info) override {
         const bool topLevel =
             callType == CALLTYPE_TOPLEVEL || callType == CALLTYPE_TOPLEVEL_CALLPENDING;
-        if (!topLevel || !server_.CallRunning() || !ToAnObject(info)) {
-            return SERVERCALL_ISHANDLED;
-        }
-        return SERVERCALL_RETRYLATER;
+        server_.refuseNextCall_ = topLevel && server_.CallRunning() && ToAnObject(info);
+        return server_.refuseNextCall_ ? SERVERCALL_RETRYLATER : SERVERCALL_ISHANDLED;
     }
     // The server calls out to no one.
     DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override {
@@ -96,7 +94,7 @@ class ComServer::MessageFilter final : public IMessageFilter {
                info->iid == server_.AliasId();
     }
 
-    const ComServer& server_;
+    ComServer& server_;
 };
 
 namespace {
@@ -220,6 +218,12 @@ HRESULT ComServer::CreateObject(REFIID iid, void** result) {
     const HRESULT asked = object->QueryInterface(iid, result);
     object->Release();
     return asked;
+}
+
+bool ComServer::RefusedCall() {
+    const bool refused = refuseNextCall_;
+    refuseNextCall_ = false;
+    return refused;
 }
 
 void ComServer::ObjectMade() {

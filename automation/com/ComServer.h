@@ -70,6 +70,11 @@ class ComServer {
         ComServer& server_;
     };
     bool CallRunning() const { return callsRunning_ > 0; }
+    // Whether the call that is being dispatched is one that the message
+    // filter asked to retry. Wine 8 does not implement that answer and
+    // dispatches the call all the same, inside the running one; such a call
+    // is refused (RPC_E_CALL_REJECTED) instead of running beside it.
+    bool RefusedCall();
 
   private:
     class ClassObject;
@@ -84,6 +89,7 @@ class ComServer {
     IID aliasId_;
     ITypeInfo* typeInfo_ = nullptr;
     int callsRunning_ = 0;
+    bool refuseNextCall_ = false;
     bool objectMade_ = false;
     std::unique_ptr<ClassObject> classObject_;
     std::unique_ptr<MessageFilter> filter_;

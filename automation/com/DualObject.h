@@ -83,11 +83,17 @@ class DualObject : public Interface, public ISupportErrorInfo {
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
+        if (server_.RefusedCall()) {
+            return RPC_E_CALL_REJECTED;
+        }
         return DispGetIDsOfNames(server_.TypeInfo(), names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception,
                                      UINT* badArgument) override {
+        if (server_.RefusedCall()) {
+            return RPC_E_CALL_REJECTED;
+        }
         return server_.TypeInfo()->Invoke(static_cast<Interface*>(this), id, flags, params, result,
                                           exception, badArgument);
     }
@@ -136,6 +142,9 @@ class DualObject : public Interface, public ISupportErrorInfo {
     // HRESULT with an error object: nothing thrown leaves the server.
     template <class Work>
     HRESULT Guarded(Work work) {
+        if (server_.RefusedCall()) {
+            return RPC_E_CALL_REJECTED;
+        }
         ComServer::CallScope running(server_);
         SetErrorInfo(0, nullptr);
         const std::u16string& library = server_.Description().identity.typeLibrary.name;

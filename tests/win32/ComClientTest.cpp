@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "automation/com/ComValue.h"
 #include "common/Text.h"
@@ -241,6 +242,99 @@ TEST_F(ComClient, AfterUnRegServerTheClassIsGone) {
     EXPECT_EQ(CoCreateInstance(CLSID_Version, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
                                reinterpret_cast<void**>(&version.p)),
               REGDB_E_CLASSNOTREG);
+}
+
+// A client's filter as desktop programs register one: a rejected call is
+// retried after 100 ms, for up to a minute.
+class RetryingFilter final : public IMessageFilter {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
+        if (iid != IID_IUnknown && iid != IID_IMessageFilter) {
+            *result = nullptr;
+            return E_NOINTERFACE;
+        }
+        *result = static_cast<IMessageFilter*>(this);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        return SERVERCALL_ISHANDLED;
+    }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsed, DWORD rejection) override {
+        if (rejection == SERVERCALL_RETRYLATER) {
+            ++retries;
+        }
+        return elapsed < 60000 ? 100 : static_cast<DWORD>(-1);
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+    int retries = 0;
+};
+
+HWND WaitForBox(const wchar_t* title, int seconds) {
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (const HWND box = FindWindowW(L"#32770", title)) {
+            return box;
+        }
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+// While a script's call shows its message box, a second client's call does
+// not run beside it. Windows asks the client to retry, and a client with a
+// message filter waits until the box is closed. Wine 8 does not implement
+// the retry and would run the call inside the box; the server refuses it
+// there (RPC_E_CALL_REJECTED), and the client calls again.
+TEST_F(ComClient, SecondClientDoesNotRunWhileACallShowsItsBox) {
+    WriteFile(dir_ / "box.vbs", "CreateObject(\"vxRegCPX.CPXFile\").Register \"" +
+                                    ToUtf8(Path("demo.cpx")) + "\"\r\n");
+    std::wstring command = L"cscript.exe //nologo \"" + win32::Wide(Path("box.vbs")) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION script{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &script));
+    const HWND box = WaitForBox(L"vxRegCPX", 30);
+    ASSERT_NE(box, nullptr);
+
+    RetryingFilter filter;
+    IMessageFilter* previous = nullptr;
+    CoRegisterMessageFilter(&filter, &previous);
+    Held<_CPXFile> file;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_CPXFile, nullptr, CLSCTX_LOCAL_SERVER,
+                                              IID__CPXFile, reinterpret_cast<void**>(&file.p)));
+    std::thread person([box] {
+        Sleep(2000);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    const auto started = std::chrono::steady_clock::now();
+    VARIANT_BOOL result = VARIANT_FALSE;
+    BSTR key = com::ToBstr(u"TRXDemo");
+    const HRESULT during = file->UnRegister(key, VARIANT_TRUE, VARIANT_FALSE, &result);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    if (during == RPC_E_CALL_REJECTED) {
+        EXPECT_TRUE(IsWindow(box)) << "refused although no call was running";
+    } else {
+        EXPECT_HRESULT_SUCCEEDED(during);
+        EXPECT_GT(filter.retries, 0);
+        EXPECT_GE(waited, std::chrono::milliseconds(1500));
+    }
+    person.join();
+    // The box is closed: the call is served.
+    for (int i = 0; i < 50 && IsWindow(box); ++i) {
+        Sleep(100);
+    }
+    EXPECT_HRESULT_SUCCEEDED(file->UnRegister(key, VARIANT_TRUE, VARIANT_FALSE, &result));
+    EXPECT_EQ(result, VARIANT_TRUE);
+    SysFreeString(key);
+    file.Reset();
+    CoRegisterMessageFilter(previous, nullptr);
+    EXPECT_EQ(WaitForSingleObject(script.hProcess, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(script.hProcess);
+    CloseHandle(script.hThread);
 }
 
 // Both servers end after their last object is released; the time it takes
