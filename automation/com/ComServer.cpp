@@ -200,9 +200,10 @@ int ComServer::Run() {
 }
 
 HRESULT ComServer::CreateObject(REFIID iid, void** result) {
-    std::unique_ptr<ServedObject> served;
+    IUnknown* object = nullptr;
     try {
-        served = description_.create([](const std::u16string&, std::vector<Value>) {});
+        object =
+            make_(*this, description_.create([](const std::u16string&, std::vector<Value>) {}));
     } catch (const AutomationError& error) {
         const HRESULT failed = Report(error, description_.identity.typeLibrary.name, interfaceId_);
         // A server that was started for this creation has nothing left to do.
@@ -212,8 +213,12 @@ HRESULT ComServer::CreateObject(REFIID iid, void** result) {
         return failed;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+    } catch (const std::exception& error) {
+        const std::u16string& library = description_.identity.typeLibrary.name;
+        return Report(
+            AutomationError(static_cast<std::int32_t>(E_FAIL), library, FromUtf8(error.what())),
+            library, interfaceId_);
     }
-    IUnknown* object = make_(*this, std::move(served));
     object->AddRef();
     const HRESULT asked = object->QueryInterface(iid, result);
     object->Release();

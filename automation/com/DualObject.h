@@ -81,18 +81,24 @@ class DualObject : public Interface, public ISupportErrorInfo {
         *info = server_.TypeInfo();
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
         if (server_.RefusedCall()) {
             return RPC_E_CALL_REJECTED;
         }
+        if (iid != IID_NULL) {
+            return DISP_E_UNKNOWNINTERFACE;
+        }
         return DispGetIDsOfNames(server_.TypeInfo(), names, count, ids);
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception,
                                      UINT* badArgument) override {
         if (server_.RefusedCall()) {
             return RPC_E_CALL_REJECTED;
+        }
+        if (iid != IID_NULL) {
+            return DISP_E_UNKNOWNINTERFACE;
         }
         return server_.TypeInfo()->Invoke(static_cast<Interface*>(this), id, flags, params, result,
                                           exception, badArgument);
