@@ -3,6 +3,8 @@
 #include "common/Text.h"
 #include "registrar/CPXFile.h"
 
+#include <algorithm>
+
 namespace trx {
 
 namespace {
@@ -19,21 +21,41 @@ bool IsAsciiLetter(char16_t ch) {
     return (ch >= u'a' && ch <= u'z') || (ch >= u'A' && ch <= u'Z');
 }
 
-bool IsSwitchArgument(std::u16string_view argument) {
-    if (argument.empty() || argument.front() != u'/') {
+// One switch group: a slash and letters, as often repeated as wanted.
+bool IsSwitchGroup(std::u16string_view group) {
+    if (group.empty() || group.front() != u'/') {
         return false;
     }
-    for (std::size_t i = 0; i < argument.size(); ++i) {
-        const bool slash = argument[i] == u'/';
-        if (!slash && !IsAsciiLetter(argument[i])) {
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        const bool slash = group[i] == u'/';
+        if (!slash && !IsAsciiLetter(group[i])) {
             return false;
         }
         // Each slash is followed by at least one letter.
-        if (slash && (i + 1 == argument.size() || !IsAsciiLetter(argument[i + 1]))) {
+        if (slash && (i + 1 == group.size() || !IsAsciiLetter(group[i + 1]))) {
             return false;
         }
     }
     return true;
+}
+
+// An argument made only of switch groups and blanks ("/u", "/u/q", or
+// "/u /q /qe" from a caller that passes all switches as one argument).
+bool IsSwitchArgument(std::u16string_view argument) {
+    bool anyGroup = false;
+    std::size_t start = 0;
+    while (start <= argument.size()) {
+        const std::size_t blank = std::min(argument.find(u' ', start), argument.size());
+        const std::u16string_view group = argument.substr(start, blank - start);
+        if (!group.empty()) {
+            if (!IsSwitchGroup(group)) {
+                return false;
+            }
+            anyGroup = true;
+        }
+        start = blank + 1;
+    }
+    return anyGroup;
 }
 
 bool Contains(std::u16string_view text, std::u16string_view part) {

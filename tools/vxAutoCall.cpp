@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/AutomationDate.h"
 #include "common/AutomationError.h"
 #include "common/Text.h"
 #include "platform/dbus/AutomationClient.h"
@@ -57,6 +58,8 @@ constexpr const char* kHelp =
     "(header, rule, one line per row, NULL for a null value), or with --tsv as\n"
     "tab-separated lines (header first, NULL empty); a method that returns\n"
     "nothing prints nothing, an empty result (no such list) prints (Nothing).\n"
+    "A date (BuildDate) is printed as date and time, 2019-12-12 00:00:00, or\n"
+    "with --tsv as its automation number (days since 30.12.1899, 43811).\n"
     "Events are printed as they arrive, as \"* EVENT(ARG, ...)\", unless\n"
     "--no-events is given; they arrive while the tool waits, and between steps.\n"
     "\n"
@@ -92,6 +95,7 @@ struct MethodInfo {
 struct PropertyInfo {
     QString type;
     bool writable = false;
+    bool date = false;  // an automation date, carried as a double
 };
 
 // The members of an object as its introspection data declares them.
@@ -108,6 +112,7 @@ ObjectInfo ReadIntrospection(const QString& xml, const QString& interface) {
     QXmlStreamReader reader(xml);
     QString current;
     MethodInfo* method = nullptr;
+    PropertyInfo* property = nullptr;
     bool argOptional = false;
     while (!reader.atEnd()) {
         reader.readNext();
@@ -130,9 +135,12 @@ ObjectInfo ReadIntrospection(const QString& xml, const QString& interface) {
                        attrs.value(QLatin1String("name")) == u"TRX.Automation.Optional") {
                 argOptional = true;
             } else if (name == u"property" && current == interface) {
-                info.properties[attrs.value(QLatin1String("name")).toString()] = {
-                    attrs.value(QLatin1String("type")).toString(),
-                    attrs.value(QLatin1String("access")) == u"readwrite"};
+                property = &info.properties[attrs.value(QLatin1String("name")).toString()];
+                *property = {attrs.value(QLatin1String("type")).toString(),
+                             attrs.value(QLatin1String("access")) == u"readwrite"};
+            } else if (name == u"annotation" && property != nullptr &&
+                       attrs.value(QLatin1String("name")) == u"TRX.Automation.Type") {
+                property->date = attrs.value(QLatin1String("value")) == u"Date";
             } else if (name == u"signal" && current == eventInterface) {
                 info.events << attrs.value(QLatin1String("name")).toString();
             }
@@ -143,6 +151,9 @@ ObjectInfo ReadIntrospection(const QString& xml, const QString& interface) {
             }
             if (reader.name() == u"method") {
                 method = nullptr;
+            }
+            if (reader.name() == u"property") {
+                property = nullptr;
             }
         }
     }
@@ -280,6 +291,17 @@ QString Shown(const QVariant& value) {
     return value.toString();
 }
 
+// An automation date as date and time, "2019-12-12 00:00:00"; a number that
+// is no date stays a number.
+QString ShownDate(const QVariant& value) {
+    const auto date = trx::FromAutomationDate(value.toDouble());
+    if (!date) {
+        return Shown(value);
+    }
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date->year, date->month, date->day,
+                             date->hour, date->minute, date->second);
+}
+
 struct Options {
     bool tsv = false;
     bool events = true;
@@ -393,7 +415,9 @@ class Session {
             if (step.size() != 1) {
                 throw UsageError("the property " + Out(head) + " takes no arguments");
             }
-            std::cout << Out(Shown(object_.Get(head))) << '\n';
+            const QVariant value = object_.Get(head);
+            const bool date = info_.properties.at(head).date && !options_.tsv;
+            std::cout << Out(date ? ShownDate(value) : Shown(value)) << '\n';
             return 0;
         }
         throw UsageError(Out(options_.progId) + " has no member " + Out(head));

@@ -100,6 +100,9 @@ struct PropertySpec {
     QString signature;
     PropertyGetter get;
     PropertySetter set;  // empty: read-only
+    // An automation date: carried as a double ("d"), and marked as a date in
+    // the introspection data so that clients can show it as one.
+    bool date = false;
 };
 
 struct EventSpec {
@@ -163,6 +166,15 @@ class ClassBuilder {
         class_.properties.push_back({std::move(name), dispatchId, std::move(signature),
                                      [get = std::move(get)](ServedObject& o) { return get(Of(o)); },
                                      std::move(setter)});
+        return *this;
+    }
+
+    // A property whose value is an automation date (days from 30.12.1899).
+    ClassBuilder& DateProperty(QString name, std::uint32_t dispatchId,
+                               std::function<QVariant(T&)> get,
+                               std::function<void(T&, const QVariant&)> set = {}) {
+        Property(std::move(name), dispatchId, QStringLiteral("d"), std::move(get), std::move(set));
+        class_.properties.back().date = true;
         return *this;
     }
 

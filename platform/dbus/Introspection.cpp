@@ -173,6 +173,9 @@ QString IntrospectServedObject(const AutomationClass& served) {
             << "\" access=\"" << (property.set ? "readwrite" : "read") << "\">\n";
         Annotate(out, QStringLiteral("      "), QStringLiteral("DispId"),
                  FormatDispatchId(property.dispatchId));
+        if (property.date) {
+            Annotate(out, QStringLiteral("      "), QStringLiteral("Type"), QStringLiteral("Date"));
+        }
         out << "    </property>\n";
     }
     out << "  </interface>\n";

@@ -1,12 +1,19 @@
 #include "platform/qt/CreateVersionDialog.h"
 
+#include <QDate>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
+#include <algorithm>
 #include <limits>
 
+#include "platform/qt/QtLocale.h"
 #include "platform/qt/QtText.h"
 
 namespace trx {
@@ -42,9 +49,56 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
+// The width in which a line edit shows a text whole, unscrolled: the style's
+// contents rectangle less the text margins, the two pixels that the line edit
+// keeps free on either side, and one pixel for the caret after the text.
+int TextRoom(const QLineEdit& box) {
+    QStyleOptionFrame option;
+    option.initFrom(&box);
+    option.rect = box.rect();
+    option.lineWidth =
+        box.hasFrame() ? box.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &box) : 0;
+    option.midLineWidth = 0;
+    option.state |= QStyle::State_Sunken;
+    const QRect contents = box.style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &option, &box)
+                               .marginsRemoved(box.textMargins());
+    return contents.width() - 2 * 2 - 1;
+}
+
+// The dates whose short form is widest: every day of a leap year (each day
+// and month number or name), and the 28 December of every year from the
+// first build (1998) on, for fonts whose digits differ in width.
+QStringList CandidateDates(const QLocale& locale) {
+    const QString format = QtLocale::ShortDateFormat(locale);
+    QStringList dates;
+    for (QDate day(2000, 1, 1); day.year() == 2000; day = day.addDays(1)) {
+        dates << locale.toString(day, format);
+    }
+    for (int year = 1998; year <= 2099; ++year) {
+        dates << locale.toString(QDate(year, 12, 28), format);
+    }
+    return dates;
+}
+
+int WidestText(const QStringList& texts, const QFont& font) {
+    const QFontMetrics metrics(font);
+    int widest = 0;
+    for (const QString& text : texts) {
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    }
+    return widest + std::max(0, -metrics.minLeftBearing()) +
+           std::max(0, -metrics.minRightBearing());
+}
+
+constexpr qreal kSmallestPointSize = 6;
+
 }  // namespace
 
 CreateVersionDialog::CreateVersionDialog(QWidget* parent)
+    : CreateVersionDialog(QLocale::system(), parent) {}
+
+CreateVersionDialog::CreateVersionDialog(const QLocale& dates, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("frmCreateVersion"));
@@ -63,6 +117,8 @@ CreateVersionDialog::CreateVersionDialog(QWidget* parent)
     txtBuildDate_ = MakeTextBox(this, "txtBuildDate", QRect(88, 104, 65, 23));
     btnNew_ = MakeButton(this, "btnNew", QStringLiteral("Create New"), QRect(208, 16, 89, 29));
     btnSave_ = MakeButton(this, "btnSave", QStringLiteral("Save"), QRect(208, 56, 89, 29));
+
+    FitFontToDates(dates);
 
     setTabOrder(txtVersion_, txtBuild_);
     setTabOrder(txtBuild_, txtBuildIndex_);
@@ -98,6 +154,27 @@ CreateVersionDialog::CreateVersionDialog(QWidget* parent)
         if (events_)
             events_->btnSave_Click();
     });
+}
+
+// The layout, in pixels, was drawn for a smaller dialog font than today's
+// desktops use; in theirs the first digits of a date scroll out of the date
+// box, and the person reads a wrong date. The dialog takes the largest size of
+// the platform's font, at most its own, at which the widest date fits.
+void CreateVersionDialog::FitFontToDates(const QLocale& dates) {
+    const QStringList candidates = CandidateDates(dates);
+    const int room = TextRoom(*txtBuildDate_);
+    QFont font = txtBuildDate_->font();
+    qreal size = font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
+    font.setPointSizeF(size);
+    while (size > kSmallestPointSize && WidestText(candidates, font) > room) {
+        size = std::max(kSmallestPointSize, size - 0.5);
+        font.setPointSizeF(size);
+    }
+    setFont(font);
+    // Explicitly on every control: a platform may give classes fonts of their own.
+    for (QWidget* control : findChildren<QWidget*>()) {
+        control->setFont(font);
+    }
 }
 
 QLineEdit* CreateVersionDialog::Field(CreateVersionField field) const {

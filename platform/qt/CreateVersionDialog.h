@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QLocale>
 
 #include "version/CreateVersionView.h"
 
@@ -17,7 +18,10 @@ class CreateVersionDialog : public QDialog, public CreateVersionView {
     Q_OBJECT
 
   public:
+    // Dates in the short format of the user's session.
     explicit CreateVersionDialog(QWidget* parent = nullptr);
+    // Dates in the short format of `dates`, the locale the form formats with.
+    explicit CreateVersionDialog(const QLocale& dates, QWidget* parent = nullptr);
 
     // The events go to this receiver from now on; it must outlive the dialog's
     // last event.
@@ -36,6 +40,7 @@ class CreateVersionDialog : public QDialog, public CreateVersionView {
 
   private:
     QLineEdit* Field(CreateVersionField field) const;
+    void FitFontToDates(const QLocale& dates);
 
     CreateVersionEvents* events_ = nullptr;
     QLineEdit* txtVersion_;

@@ -130,6 +130,10 @@ QString QtLocale::WithFourDigitYear(const QString& format) {
     return result;
 }
 
+QString QtLocale::ShortDateFormat(const QLocale& locale) {
+    return WithFourDigitYear(locale.dateFormat(QLocale::ShortFormat));
+}
+
 DateLocale QtLocale::DescribeForRecognition(const QLocale& locale) {
     const QString shortFormat = locale.dateFormat(QLocale::ShortFormat);
     DateLocale description;
@@ -158,8 +162,7 @@ std::u16string QtLocale::FormatShortDate(double date) const {
         return {};
     }
     const QDate day(value->year, value->month, value->day);
-    QString text =
-        locale_.toString(day, WithFourDigitYear(locale_.dateFormat(QLocale::ShortFormat)));
+    QString text = locale_.toString(day, ShortDateFormat(locale_));
     if (value->hour != 0 || value->minute != 0 || value->second != 0) {
         const QTime time(value->hour, value->minute, value->second);
         text += QLatin1Char(' ');

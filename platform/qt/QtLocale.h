@@ -26,6 +26,9 @@ class QtLocale final : public Locale {
     // to four ("yyyy"); quoted literal text stays as it is.
     static QString WithFourDigitYear(const QString& format);
 
+    // The locale's short date format, with a four-digit year.
+    static QString ShortDateFormat(const QLocale& locale);
+
     // The description of a locale that date recognition works from.
     static DateLocale DescribeForRecognition(const QLocale& locale);
 

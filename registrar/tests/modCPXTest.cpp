@@ -41,6 +41,11 @@ TEST(SplitCommandLine, OnlySwitchArgumentsEndTheFilePart) {
         {{u"entry.cpx", u"/ü"}, u"entry.cpx /ü", u""},    // ASCII letters only
         {{u"\"C:\\My Dir\\entry.cpx\"", u"/q"}, u"\"C:\\My Dir\\entry.cpx\"", u"/Q"},
         {{u"a", u"b", u"/qe", u"/u"}, u"a b", u"/QE /U"},
+        // All switches passed as one argument, blanks between them.
+        {{u"entry.cpx", u"/u /q /qe"}, u"entry.cpx", u"/U /Q /QE"},
+        {{u"entry.cpx", u" /u  /q "}, u"entry.cpx", u"/U  /Q"},
+        {{u"entry.cpx", u"/u q"}, u"entry.cpx /u q", u""},  // "q" is no switch
+        {{u"entry.cpx", u" "}, u"entry.cpx", u""},
     };
     for (const Case& c : cases) {
         std::string shown;

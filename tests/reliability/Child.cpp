@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -47,6 +48,63 @@ int ScratchFile() {
     }
     unlink(name);
     return fd;
+}
+
+// Whether the unprivileged user may enter a folder or run a program: asked
+// of the system in a child that has become that user, so that every folder
+// on the way and every mode, ACLs included, has its say.
+bool UnprivilegedUserMayRun(const std::string& path, unsigned uid, unsigned gid) {
+    const pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork");
+    }
+    if (pid == 0) {
+        const bool dropped = setgroups(0, nullptr) == 0 && setgid(gid) == 0 && setuid(uid) == 0;
+        _exit(dropped && access(path.c_str(), X_OK) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A folder of its own, open to everyone, for a copy of a program that the
+// unprivileged user could not reach where it was built (a checkout inside a
+// folder that only root may enter). Removed with the object.
+class Staging {
+  public:
+    Staging() {
+        char name[] = "/tmp/trx-child-XXXXXX";
+        if (mkdtemp(name) == nullptr) {
+            throw std::runtime_error("mkdtemp");
+        }
+        folder_ = name;
+        chmod(name, 0755);
+    }
+    ~Staging() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    Staging(const Staging&) = delete;
+    Staging& operator=(const Staging&) = delete;
+
+    std::string Copy(const std::filesystem::path& program) const {
+        const std::filesystem::path copy = folder_ / program.filename();
+        std::filesystem::copy_file(program, copy);
+        chmod(copy.c_str(), 0755);
+        return copy.string();
+    }
+
+  private:
+    std::filesystem::path folder_;
+};
+
+// Says on the child's error output why it never reached its program; only
+// calls that are safe between fork and exec.
+[[noreturn]] void FailInChild(int status, const char* what, const std::string& path) {
+    for (const char* piece : {"trx child: ", what, " ", path.c_str(), "\n"}) {
+        [[maybe_unused]] const ssize_t written = write(2, piece, std::strlen(piece));
+    }
+    _exit(status);
 }
 
 }  // namespace
@@ -101,6 +159,20 @@ ChildResult RunChild(const std::vector<std::string>& argv, const ChildOptions& o
         }
     }
     std::vector<std::string> args = argv;
+    std::string folder =
+        (options.folder.empty() ? std::filesystem::current_path() : options.folder).string();
+    const auto [uid, gid] = UnprivilegedUser();
+    const bool drop = options.unprivileged && geteuid() == 0;
+    // A build tree that the unprivileged user cannot reach: the child runs a
+    // copy of its program, and starts in "/" rather than the test's folder.
+    std::optional<Staging> staging;
+    if (drop && !args.empty() && !UnprivilegedUserMayRun(args[0], uid, gid)) {
+        staging.emplace();
+        args[0] = staging->Copy(args[0]);
+    }
+    if (options.folder.empty() && drop && !UnprivilegedUserMayRun(folder, uid, gid)) {
+        folder = "/";
+    }
     std::vector<char*> argp;
     std::vector<char*> envp;
     for (auto& a : args) {
@@ -111,9 +183,6 @@ ChildResult RunChild(const std::vector<std::string>& argv, const ChildOptions& o
         envp.push_back(e.data());
     }
     envp.push_back(nullptr);
-    const std::string folder = options.folder.string();
-    const auto [uid, gid] = UnprivilegedUser();
-    const bool drop = options.unprivileged && geteuid() == 0;
 
     ChildResult result;
     const int outFd = ScratchFile();
@@ -127,13 +196,13 @@ ChildResult RunChild(const std::vector<std::string>& argv, const ChildOptions& o
         dup2(outFd, 1);
         dup2(errFd, 2);
         if (drop && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
-            _exit(125);
+            FailInChild(125, "cannot become the unprivileged user for", args[0]);
         }
         if (chdir(folder.c_str()) != 0) {
-            _exit(126);
+            FailInChild(126, "cannot enter", folder);
         }
         execve(argp[0], argp.data(), envp.data());
-        _exit(127);
+        FailInChild(127, "cannot run", args[0]);
     }
     int status = 0;
     rusage usage{};

@@ -10,11 +10,14 @@ namespace trx::test {
 
 // How to start a program for a reliability test.
 struct ChildOptions {
-    std::filesystem::path folder = std::filesystem::current_path();
+    // The child's working folder; empty for the test's own, or "/" when the
+    // child runs as the unprivileged user and may not enter the test's own.
+    std::filesystem::path folder;
     // Variables to set (or, with an empty value, to remove) in the child's
     // environment; DISPLAY and WAYLAND_DISPLAY are always removed.
     std::vector<std::pair<std::string, std::string>> environment;
-    // Runs the child as the unprivileged user (see UnprivilegedUser()).
+    // Runs the child as the unprivileged user (see UnprivilegedUser()); from
+    // a copy of the program when that user may not run it where it lies.
     bool unprivileged = false;
     std::chrono::milliseconds deadline = std::chrono::seconds(120);
 };

@@ -105,6 +105,26 @@ TEST(VersionFileConcurrencyTest, ReadersSeeTheOldOrTheNewRecordWhileAWriterSaves
                   "\r\nRequiredDBVersion=4010\r\nBuild=7743.2\r\n[Zeta]\r\nEnd=ja\r\n");
 }
 
+// A checkout inside a folder that only root may enter (a clone in a
+// `mktemp -d` folder): a child run as the unprivileged user still starts,
+// although neither its program nor the test's folder is open to that user.
+TEST(ChildTest, RunsAProgramOfAClosedFolderAsTheUnprivilegedUser) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root runs a child as another user";
+    }
+    const TempDir closed;  // root's, mode 0700
+    const fs::path program = closed / "trx_save_probe";
+    fs::copy_file(TRX_SAVE_PROBE, program);
+    const fs::path testFolder = fs::current_path();
+    fs::current_path(closed.Path());
+    ChildOptions options;
+    options.unprivileged = true;
+    const ChildResult run = RunChild({program.string()}, options);
+    fs::current_path(testFolder);
+    EXPECT_EQ(run.status, 64) << run.err;  // its usage message: the program ran
+    EXPECT_NE(run.err.find("usage: trx_save_probe"), std::string::npos) << run.err;
+}
+
 // The form's Save on a vxTRX.ini that cannot be written: the warning, the
 // form stays open, the file keeps every byte.
 class SaveFaultTest : public ::testing::Test {

@@ -49,9 +49,11 @@ TEST_F(VxAutoCallTest, ReadsAndWritesTheVersionRecord) {
         QString out;
     } cases[] = {
         {{Q("vxTRXVer.Version"), Q("Version"), Q("/"), Q("Build"), Q("/"), Q("BuildDate")},
-         Q("4.1\n7743\n43811\n")},
+         Q("4.1\n7743\n2019-12-12 00:00:00\n")},
+        // The date's automation number, for scripts.
+        {{Q("--tsv"), Q("vxTRXVer.Version"), Q("BuildDate")}, Q("43811\n")},
         // A put of Build moves BuildDate: build 1 is 01.10.1998.
-        {{Q("vxTRXVer.Version"), Q("Build=1"), Q("/"), Q("BuildDate")}, Q("36069\n")},
+        {{Q("vxTRXVer.Version"), Q("Build=1"), Q("/"), Q("BuildDate")}, Q("1998-10-01 00:00:00\n")},
     };
     for (const auto& c : cases) {
         const auto run = Call(c.args);

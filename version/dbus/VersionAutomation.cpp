@@ -51,8 +51,8 @@ AutomationClass VersionAutomationClass(const Clock& clock, std::u16string progra
             QStringLiteral("BuildIndex"), 0x68030001, i,
             [](Version& v) { return QVariant(v.GetBuildIndex()); },
             [](Version& v, const QVariant& vData) { v.PutBuildIndex(vData.toInt()); })
-        .Property(
-            QStringLiteral("BuildDate"), 0x68030000, QStringLiteral("d"),
+        .DateProperty(
+            QStringLiteral("BuildDate"), 0x68030000,
             [](Version& v) { return QVariant(v.GetBuildDate()); },
             [](Version& v, const QVariant& vData) { v.PutBuildDate(vData.toDouble()); })
         .Property(

@@ -1,11 +1,14 @@
 #include "platform/qt/CreateVersionDialog.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <QTimer>
 
@@ -180,6 +183,37 @@ TEST_F(DialogTest, SavesAPictureOfTheDialog) {
     const QString docs = QStringLiteral(TRX_SOURCE_DIR "/docs");
     QDir().mkpath(docs);
     EXPECT_TRUE(picture.save(docs + QStringLiteral("/create-version.png"), "PNG"));
+}
+
+// The width in which a line edit shows a text unscrolled, from the style
+// option it paints with: its contents less two pixels on either side.
+int InnerWidth(const QLineEdit& box) {
+    struct Access : QLineEdit {
+        using QLineEdit::initStyleOption;
+    };
+    QStyleOptionFrame option;
+    (box.*&Access::initStyleOption)(&option);
+    return box.style()->subElementRect(QStyle::SE_LineEditContents, &option, &box).width() - 4;
+}
+
+// The layout gives the date box 65 pixels; in the dialog's font every date
+// from the first build on fits it whole, with room for the caret, so no digit
+// scrolls out of sight ("2.12.2019" for 12.12.2019).
+TEST(DialogFontTest, EveryDateFitsTheDateBoxWhole) {
+    for (const QLocale& locale : {QLocale(QLocale::German, QLocale::Germany),
+                                  QLocale(QLocale::English, QLocale::UnitedStates)}) {
+        CreateVersionDialog dialog(locale);
+        const auto* box = dialog.findChild<QLineEdit*>(QStringLiteral("txtBuildDate"));
+        ASSERT_EQ(box->geometry(), QRect(88, 104, 65, 23));
+        const QFontMetrics metrics(box->font());
+        const int room = InnerWidth(*box);
+        const QString format = QtLocale::ShortDateFormat(locale);
+        for (QDate day(1998, 9, 30); day.year() < 2100; day = day.addDays(1)) {
+            const QString text = locale.toString(day, format);
+            ASSERT_LE(metrics.horizontalAdvance(text) + 1, room)
+                << text.toStdString() << " in " << box->font().toString().toStdString();
+        }
+    }
 }
 
 // With the platform's own locale the redisplays come to rest on its short
