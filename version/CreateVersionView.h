@@ -37,4 +37,19 @@ class CreateVersionView {
     virtual void Close() = 0;
 };
 
+// The dialog as the graphical module hands it out: made before its form, it
+// learns the form's events afterwards.
+class AttachableCreateVersionView : public CreateVersionView {
+  public:
+    // The events go to this receiver from now on; it must outlive the
+    // dialog's last event.
+    virtual void Attach(CreateVersionEvents& events) = 0;
+};
+
+// The graphical module's entry point that makes the dialog, with dates in the
+// short format of the user's session; the caller deletes it before the
+// toolkit ends.
+inline constexpr char kCreateVersionDialogEntry[] = "trx_gui_create_version_dialog";
+using CreateVersionDialogFunction = AttachableCreateVersionView*();
+
 }  // namespace trx

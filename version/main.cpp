@@ -1,15 +1,14 @@
 // vxTRXVer: shows the suite's version record from vxTRX.ini beside the
 // program, or with /CREATE opens the dialog on which a new record is saved.
-#include <QApplication>
-
 #include <cstdlib>
 #include <memory>
 
+#include "common/Text.h"
+#include "platform/DesktopMessageBox.h"
 #include "platform/DisplayProbe.h"
+#include "platform/GuiModule.h"
 #include "platform/Process.h"
 #include "platform/SystemClock.h"
-#include "platform/qt/CreateVersionDialog.h"
-#include "platform/qt/DesktopMessageBox.h"
 #include "platform/qt/QtLocale.h"
 #include "version/basVersion.h"
 #include "version/dbus/VersionAutomation.h"
@@ -28,14 +27,9 @@ bool DialogPossible(bool display) {
 
 class DialogOpener : public trx::CreateVersionFormOpener {
   public:
-    DialogOpener(int& argc, char** argv, bool display, const trx::Clock& clock,
+    DialogOpener(trx::GuiModule& gui, bool display, const trx::Clock& clock,
                  const trx::Locale& locale, trx::MessageBox& messageBox)
-        : argc_(argc),
-          argv_(argv),
-          display_(display),
-          clock_(clock),
-          locale_(locale),
-          messageBox_(messageBox) {}
+        : gui_(gui), display_(display), clock_(clock), locale_(locale), messageBox_(messageBox) {}
 
     bool OpenModal(const std::u16string& iniPath) override {
         if (!DialogPossible(display_)) {
@@ -43,19 +37,26 @@ class DialogOpener : public trx::CreateVersionFormOpener {
                              trx::MessageIcon::Warning, u"Fehler");
             return false;
         }
-        std::unique_ptr<QApplication> application;
-        if (QCoreApplication::instance() == nullptr) {
-            application = std::make_unique<QApplication>(argc_, argv_);
+        auto* make = gui_.Toolkit() == nullptr
+                         ? nullptr
+                         : reinterpret_cast<trx::CreateVersionDialogFunction*>(
+                               gui_.Entry(trx::kCreateVersionDialogEntry));
+        if (make == nullptr) {
+            const std::string why = gui_.Error().empty() ? gui_.Path() : gui_.Error();
+            messageBox_.Show(u"Der Dialog \"Create Version\" braucht das Modul " +
+                                 trx::FromUtf8(trx::GuiModuleFileName()) +
+                                 u" neben dem Programm (" + trx::FromUtf8(why) + u").",
+                             trx::MessageIcon::Warning, u"Fehler");
+            return false;
         }
-        trx::CreateVersionDialog dialog;
-        trx::frmCreateVersion form(dialog, iniPath, clock_, locale_, messageBox_);
-        dialog.Attach(form);
+        const std::unique_ptr<trx::AttachableCreateVersionView> dialog(make());
+        trx::frmCreateVersion form(*dialog, iniPath, clock_, locale_, messageBox_);
+        dialog->Attach(form);
         return form.Show();
     }
 
   private:
-    int& argc_;
-    char** argv_;
+    trx::GuiModule& gui_;
     bool display_;
     const trx::Clock& clock_;
     const trx::Locale& locale_;
@@ -77,7 +78,8 @@ int main(int argc, char** argv) {
     // Probed once, before any Qt application object: a display that is named
     // but gone means the console, not a failed start.
     const bool display = trx::DisplayReachable();
-    trx::DesktopMessageBox messageBox("vxTRXVer", display);
-    DialogOpener opener(argc, argv, display, clock, locale, messageBox);
+    trx::GuiModule gui(trx::GuiModulePath(process.programDirectory), "vxTRXVer");
+    trx::DesktopMessageBox messageBox(gui, display);
+    DialogOpener opener(gui, display, clock, locale, messageBox);
     return trx::Main(process, clock, locale, messageBox, opener);
 }

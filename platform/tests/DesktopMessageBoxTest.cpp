@@ -1,4 +1,5 @@
-#include "platform/qt/DesktopMessageBox.h"
+#include "platform/DesktopMessageBox.h"
+#include "platform/DisplayProbe.h"
 
 #include "tests/support/TempDir.h"
 
@@ -110,7 +111,8 @@ TEST(DesktopMessageBox, ADisplayCountsOnlyWhenItsSocketAnswers) {
 TEST(DesktopMessageBox, WithoutADisplayPrintsAndCreatesNoQtApplication) {
     std::ostringstream out;
     std::ostringstream err;
-    DesktopMessageBox box("vxRegCPX", false, out, err);
+    GuiModule gui("/nonexistent/trx-gui.so", "vxRegCPX");
+    DesktopMessageBox box(gui, false, out, err);
 
     box.Show(u"Zeile 1\r\nZeile 2", MessageIcon::Information, u"vxRegCPX");
     box.Show(u"kaputt", MessageIcon::Warning, u"Fehler");

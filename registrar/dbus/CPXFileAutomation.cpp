@@ -5,7 +5,6 @@
 #include "platform/qt/QtText.h"
 #include "registrar/CPXFile.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 
 #include <iostream>
@@ -68,18 +67,8 @@ std::optional<int> HandleCPXFileRegistration(int argc, const char* const* argv) 
 }
 
 int ServeCPXFile(int& argc, char** argv, SettingsStore& store, MessageBox& messages,
-                 std::u16string programDirectory, bool withDisplay) {
-    // The message box finds the application object it needs: a widget
-    // application where it shows boxes on a display.
-    std::unique_ptr<QCoreApplication> application;
-    if (withDisplay) {
-        application = std::make_unique<QApplication>(argc, argv);
-        // The server's lifetime follows its objects: closing the last message
-        // box must not end it.
-        QApplication::setQuitOnLastWindowClosed(false);
-    } else {
-        application = std::make_unique<QCoreApplication>(argc, argv);
-    }
+                 std::u16string programDirectory) {
+    QCoreApplication application(argc, argv);
     return ServeOnSessionBus(CPXFileAutomationClass(store, messages, std::move(programDirectory)));
 }
 

@@ -23,10 +23,9 @@ AutomationClass CPXFileAutomationClass(SettingsStore& store, MessageBox& message
 std::optional<int> HandleCPXFileRegistration(int argc, const char* const* argv);
 
 // The -Embedding start: serves CPXFile on the session bus until the server
-// ends; the exit code. withDisplay: the message boxes of served calls appear
-// on a display (then a widget application is made), otherwise in the console
-// form.
+// ends; the exit code. The server needs no graphical library: `messages`
+// shows the boxes of served calls.
 int ServeCPXFile(int& argc, char** argv, SettingsStore& store, MessageBox& messages,
-                 std::u16string programDirectory, bool withDisplay);
+                 std::u16string programDirectory);
 
 }  // namespace trx

@@ -224,6 +224,16 @@ TEST_F(VxRegCPXProgram, RemovesTheEntryAgain) {
     EXPECT_EQ(Stored("Entries", "TRXDemo"), "<absent>");
 }
 
+// How a server on a display shows a box: through the program itself, which
+// shows it (here, without a display, in the console form) and does nothing else.
+TEST_F(VxRegCPXProgram, TheBoxSwitchShowsOneBoxAndRegistersNothing) {
+    const Outcome run = RunHere({"-ShowMessageBox", "2", "Fehler", "'demo.cpx' kaputt\r\nZeile 2"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Fehler: 'demo.cpx' kaputt\nZeile 2\n");
+    EXPECT_FALSE(fs::exists(storeFile_));
+}
+
 TEST_F(VxRegCPXProgram, ShowsTheHelpWithoutAFile) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{}, {"/u"}, {"demo.cpx", "/h"}}) {

@@ -4,6 +4,7 @@
 #include "platform/dbus/AutomationClient.h"
 #include "platform/dbus/tests/PrivateBus.h"
 #include "tests/reliability/Child.h"
+#include "tests/support/TempDir.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -102,6 +103,22 @@ TEST_F(BusReliabilityTest, AThousandCreateUseReleaseCyclesKeepTheServersMemoryFl
     }
     EXPECT_TRUE(test::WaitUntil([&] { return !bus_.HasOwner(server); }, 20s))
         << "the server did not end after the last release";
+}
+
+// A server shows nothing on a display of its own, so it must not pay for
+// loading the graphical libraries when it starts.
+TEST_F(BusReliabilityTest, ServersMapNoGraphicalLibrary) {
+    const AutomationClient client(bus_.Connection());
+    AutomationObject file = client.Create(kCPXFile);
+    AutomationObject version = client.Create(kVersion);
+    for (const QString& server : {kCPXFile, kVersion}) {
+        const unsigned pid = ServerPid(server);
+        ASSERT_NE(pid, 0u) << server.toStdString();
+        const std::string maps = test::ReadFile(fs::path("/proc") / std::to_string(pid) / "maps");
+        ASSERT_NE(maps.find("libQt6DBus"), std::string::npos) << server.toStdString();
+        EXPECT_EQ(maps.find("libQt6Gui"), std::string::npos) << server.toStdString();
+        EXPECT_EQ(maps.find("libQt6Widgets"), std::string::npos) << server.toStdString();
+    }
 }
 
 TEST_F(BusReliabilityTest, TheRegistrarStartsAndServesWithADisplayThatIsGone) {

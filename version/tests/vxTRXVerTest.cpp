@@ -1,5 +1,6 @@
-// Runs the built program the way a person does: copied into a folder of its
-// own beside a vxTRX.ini, started from elsewhere, without a display.
+// Runs the built program the way a person does: copied with its graphical
+// module into a folder of its own beside a vxTRX.ini, started from elsewhere,
+// without a display.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -26,6 +27,11 @@ class ProgramTest : public ::testing::Test {
         std::filesystem::copy_file(VXTRXVER_PATH, Program());
         std::filesystem::permissions(Program(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add);
+        std::filesystem::copy_file(TRX_GUI_MODULE_PATH, Module());
+    }
+
+    std::filesystem::path Module() const {
+        return dir_ / "bin" / std::filesystem::path(TRX_GUI_MODULE_PATH).filename();
     }
 
     std::filesystem::path Program() const { return dir_ / "bin" / "vxTRXVer"; }
@@ -88,6 +94,24 @@ TEST_F(ProgramTest, TheDialogWithoutADisplayWarnsAndEndsWithStatusOne) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("Fehler: "), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(Ini()), kRecord);
+}
+
+// Copied without its module, the program still shows its record in the
+// console, and the dialog is refused with a line that names the module.
+TEST_F(ProgramTest, WithoutItsModuleTheDialogWarnsAndTheBoxStillPrints) {
+    WriteFile(Ini(), kRecord);
+    std::filesystem::remove(Module());
+    const Outcome dialog = Start("LC_ALL=de_DE.UTF-8 QT_QPA_PLATFORM=offscreen", "/CREATE");
+    EXPECT_EQ(dialog.status, 1);
+    EXPECT_EQ(dialog.out, "");
+    EXPECT_NE(dialog.err.find("Fehler: Der Dialog \"Create Version\" braucht das Modul " +
+                              Module().filename().string()),
+              std::string::npos)
+        << dialog.err;
+    const Outcome box = Start("LC_ALL=de_DE.UTF-8");
+    EXPECT_EQ(box.status, 0) << box.err;
+    EXPECT_TRUE(box.out.starts_with("vxTRXVer: Version: 4.1")) << box.out;
     EXPECT_EQ(ReadFile(Ini()), kRecord);
 }
 

@@ -14,7 +14,7 @@ namespace trx {
 // The create-version dialog: a fixed 312 x 171 pixel client area with four
 // labelled text boxes and the buttons "Create New" and "Save". It holds no
 // logic; it passes clicks, text changes and its closing to the form's events.
-class CreateVersionDialog : public QDialog, public CreateVersionView {
+class CreateVersionDialog : public QDialog, public AttachableCreateVersionView {
     Q_OBJECT
 
   public:
@@ -23,9 +23,7 @@ class CreateVersionDialog : public QDialog, public CreateVersionView {
     // Dates in the short format of `dates`, the locale the form formats with.
     explicit CreateVersionDialog(const QLocale& dates, QWidget* parent = nullptr);
 
-    // The events go to this receiver from now on; it must outlive the dialog's
-    // last event.
-    void Attach(CreateVersionEvents& events) { events_ = &events; }
+    void Attach(CreateVersionEvents& events) override { events_ = &events; }
 
     std::u16string Text(CreateVersionField field) const override;
     void SetText(CreateVersionField field, std::u16string_view text) override;

@@ -1,4 +1,4 @@
-#include "platform/qt/CreateVersionDialog.h"
+#include "version/qt/CreateVersionDialog.h"
 
 #include <QDate>
 #include <QFontInfo>
