@@ -5,13 +5,38 @@
 #include <iostream>
 
 #include "combolist/dbus/VXComboDBAutomation.h"
+#include "common/StandardOptions.h"
 #include "platform/Process.h"
 #include "platform/ThreadSleeper.h"
 #include "platform/odbc/OdbcConnectionFactory.h"
 #include "platform/qt/QtTimer.h"
 
+namespace {
+
+constexpr std::string_view kHelp =
+    "Usage:\n"
+    "  VXBCboSv -Embedding\n"
+    "  VXBCboSv /RegServer | /UnRegServer\n"
+    "  VXBCboSv --help | --version\n"
+    "\n"
+    "The combo-list data server: the session bus starts it with -Embedding when a\n"
+    "client creates VXBComboServer.VXComboDB, and it serves that class until its\n"
+    "last object is released.\n"
+    "\n"
+    "  /RegServer, /UnRegServer\n"
+    "         writes or removes the service file with which your session bus\n"
+    "         starts this copy of VXBCboSv\n"
+    "\n"
+    "Exit status: 0 when the server ended normally or after this help; 1 when it\n"
+    "could not serve on the session bus or the service file cannot be written.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (const auto code = trx::HandleVXComboDBRegistration(argc, argv)) {
+        return *code;
+    }
+    if (const auto code = trx::HandleStandardOptions(argc, argv, "VXBCboSv", kHelp, std::cout)) {
         return *code;
     }
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);

@@ -1,5 +1,8 @@
 // vxRegCPX: registers control-panel entries from CPX files, and removes them.
 
+#include <iostream>
+
+#include "common/StandardOptions.h"
 #include "platform/ChildMessageBox.h"
 #include "platform/ConsoleMessageBox.h"
 #include "platform/DesktopMessageBox.h"
@@ -10,8 +13,42 @@
 #include "registrar/dbus/CPXFileAutomation.h"
 #include "registrar/modCPX.h"
 
+namespace {
+
+// The console help of --help; /h keeps its message box.
+constexpr std::string_view kHelp =
+    "Usage:\n"
+    "  vxRegCPX CPX-FILE [/u] [/q | /qe] [/h]\n"
+    "  vxRegCPX /RegServer | /UnRegServer\n"
+    "  vxRegCPX --help | --version\n"
+    "\n"
+    "Records the control-panel entry that CPX-FILE describes in the per-user\n"
+    "settings store ($XDG_CONFIG_HOME/Velmora/vxtControlPanel.ini, by default\n"
+    "~/.config/Velmora/vxtControlPanel.ini), or removes it again. Target and Icon\n"
+    "in the CPX file are relative to the folder that holds vxRegCPX.\n"
+    "\n"
+    "  /u     removes the entry instead of registering it\n"
+    "  /q     shows no message\n"
+    "  /qe    shows error messages only\n"
+    "  /h     shows this program's help in a message box\n"
+    "  /RegServer, /UnRegServer\n"
+    "         writes or removes the service file with which your session bus\n"
+    "         starts this copy of vxRegCPX for vxRegCPX.CPXFile\n"
+    "\n"
+    "Only an argument made of switches alone counts as switches; in any other\n"
+    "argument a slash belongs to the path. --help and --version count only as\n"
+    "the sole argument: a CPX file of that name is given as ./--help.\n"
+    "\n"
+    "Exit status: 0 on success or after the help; 1 when the entry could not be\n"
+    "registered or removed, or the service file not written.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (const auto code = trx::HandleCPXFileRegistration(argc, argv)) {
+        return *code;
+    }
+    if (const auto code = trx::HandleStandardOptions(argc, argv, "vxRegCPX", kHelp, std::cout)) {
         return *code;
     }
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);

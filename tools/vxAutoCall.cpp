@@ -18,6 +18,7 @@
 
 #include "common/AutomationDate.h"
 #include "common/AutomationError.h"
+#include "common/StandardOptions.h"
 #include "common/Text.h"
 #include "platform/dbus/AutomationClient.h"
 #include "platform/dbus/RecordSetWire.h"
@@ -32,7 +33,7 @@ constexpr int kExitTimeout = 3;
 constexpr const char* kUsage =
     "Usage:\n"
     "  vxAutoCall [--tsv] [--no-events] PROGID STEP [/ STEP]...\n"
-    "  vxAutoCall --help\n";
+    "  vxAutoCall --help | --version\n";
 
 constexpr const char* kHelp =
     "\n"
@@ -531,6 +532,10 @@ int main(int argc, char** argv) {
     const QStringList args = application.arguments().mid(1);
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         std::cout << kUsage << kHelp;
+        return 0;
+    }
+    if (args == QStringList{QStringLiteral("--version")}) {
+        std::cout << "vxAutoCall " << trx::ProgramVersion() << '\n';
         return 0;
     }
     Options options;

@@ -8,6 +8,7 @@
 
 #include "common/Profile.h"
 #include "common/ProfileEntry.h"
+#include "common/StandardOptions.h"
 #include "common/Text.h"
 
 namespace {
@@ -16,7 +17,7 @@ constexpr std::string_view kUsage =
     "Usage:\n"
     "  vxini get FILE SECTION KEY [DEFAULT]\n"
     "  vxini set FILE SECTION KEY VALUE\n"
-    "  vxini --help\n";
+    "  vxini --help | --version\n";
 
 constexpr std::string_view kHelp =
     "\n"
@@ -98,6 +99,10 @@ int main(int argc, char** argv) {
     const std::string& command = args[0];
     if (command == "--help" || command == "-h") {
         std::cout << kUsage << kHelp;
+        return 0;
+    }
+    if (command == "--version" && args.size() == 1) {
+        std::cout << "vxini " << trx::ProgramVersion() << "\n";
         return 0;
     }
     if (command == "get") {

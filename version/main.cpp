@@ -1,8 +1,10 @@
 // vxTRXVer: shows the suite's version record from vxTRX.ini beside the
 // program, or with /CREATE opens the dialog on which a new record is saved.
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 
+#include "common/StandardOptions.h"
 #include "common/Text.h"
 #include "platform/DesktopMessageBox.h"
 #include "platform/DisplayProbe.h"
@@ -15,6 +17,25 @@
 #include "version/frmCreateVersion.h"
 
 namespace {
+
+constexpr std::string_view kHelp =
+    "Usage:\n"
+    "  vxTRXVer [/CREATE]\n"
+    "  vxTRXVer /RegServer | /UnRegServer\n"
+    "  vxTRXVer --help | --version\n"
+    "\n"
+    "Shows the suite's version record from vxTRX.ini beside the program, in a\n"
+    "message box or, without a display, on the console. With /CREATE (in any\n"
+    "letter case, anywhere on the command line) it opens the dialog on which a\n"
+    "new record is entered and saved.\n"
+    "\n"
+    "  /RegServer, /UnRegServer\n"
+    "         writes or removes the service file with which your session bus\n"
+    "         starts this copy of vxTRXVer for vxTRXVer.Version\n"
+    "\n"
+    "Exit status: 0 on success; 1 when the record cannot be read (a build number\n"
+    "outside the 32-bit range), the dialog has no display, or the service file\n"
+    "cannot be written.\n";
 
 // A dialog needs a display, or a Qt platform chosen on purpose (offscreen).
 bool DialogPossible(bool display) {
@@ -67,6 +88,9 @@ class DialogOpener : public trx::CreateVersionFormOpener {
 
 int main(int argc, char** argv) {
     if (const auto code = trx::HandleVersionRegistration(argc, argv)) {
+        return *code;
+    }
+    if (const auto code = trx::HandleStandardOptions(argc, argv, "vxTRXVer", kHelp, std::cout)) {
         return *code;
     }
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);

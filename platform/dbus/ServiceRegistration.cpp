@@ -1,5 +1,9 @@
 #include "platform/dbus/ServiceRegistration.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QString>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -51,6 +55,37 @@ std::string QuotedForExec(const std::string& path) {
 
 std::filesystem::path ServiceFile(const std::string& progId, const std::filesystem::path& folder) {
     return folder / (progId + ".service");
+}
+
+// The running session bus keeps its own table of service files: it does not
+// watch a folder made after it started, and a name that the system's folder
+// already gives keeps that entry. A reload makes the user's file count at
+// once, ahead of the system's. Without a session bus there is nothing to tell:
+// the next bus reads the folder when it starts.
+void ReloadSessionBus() {
+    QString address = QString::fromLocal8Bit(qgetenv("DBUS_SESSION_BUS_ADDRESS"));
+    if (address.isEmpty()) {
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        std::error_code error;
+        if (runtime.isEmpty() ||
+            !std::filesystem::exists(std::filesystem::path(runtime.toStdString()) / "bus", error)) {
+            return;
+        }
+        address =
+            QStringLiteral("unix:path=") + QString::fromLocal8Bit(runtime) + QStringLiteral("/bus");
+    }
+    const QString name = QStringLiteral("trx-registration");
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(address, name);
+        if (bus.isConnected()) {
+            const auto reload = QDBusMessage::createMethodCall(
+                QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
+            // A bus that does not answer in time reads the file at its next start.
+            bus.call(reload, QDBus::Block, 5000);
+        }
+    }
+    QDBusConnection::disconnectFromBus(name);
 }
 
 }  // namespace
@@ -121,17 +156,23 @@ std::optional<int> HandleRegistrationSwitches(int argc, const char* const* argv,
             << ": Weder XDG_DATA_HOME noch HOME nennen einen Ordner für die Dienstdatei.\n";
         return 1;
     }
+    int code = 1;
     if (found == Switch::Unregister) {
-        return UnregisterServer(progId, folder, out, err);
+        code = UnregisterServer(progId, folder, out, err);
+    } else {
+        std::error_code error;
+        const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+        if (error) {
+            err << progId << ": Der Pfad des Programms ist nicht bestimmbar: " << error.message()
+                << "\n";
+            return 1;
+        }
+        code = RegisterServer(progId, executable, folder, out, err);
     }
-    std::error_code error;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        err << progId << ": Der Pfad des Programms ist nicht bestimmbar: " << error.message()
-            << "\n";
-        return 1;
+    if (code == 0) {
+        ReloadSessionBus();
     }
-    return RegisterServer(progId, executable, folder, out, err);
+    return code;
 }
 
 }  // namespace trx
