@@ -49,6 +49,37 @@ function(trx_windows_program program company product internal)
   target_sources(${program} PRIVATE ${rc})
 endfunction()
 
+# widl compiles each program's IDL into its type library; it needs Wine's
+# Windows IDL files (import "oaidl.idl") and stdole2.tlb (importlib).
+find_program(TRX_WIDL NAMES ${TRX_MINGW_TRIPLE}-widl widl REQUIRED)
+set(TRX_WINE_IDL_DIR "/usr/include/wine/wine/windows" CACHE PATH "Wine's Windows IDL files")
+set(TRX_WINE_TLB_DIR "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows" CACHE PATH
+    "Folder with Wine's stdole2.tlb")
+
+# Compiles IDL (a library NAME) into NAME.tlb, the C++ header NAME.h and its
+# GUIDs NAME_i.c in the current binary folder, and embeds the type
+# library in PROGRAM as its TYPELIB resource 1, where LoadTypeLib finds it.
+# The header's folder is added to LIBRARY's include path.
+function(trx_type_library program library idl name)
+  set(out ${CMAKE_CURRENT_BINARY_DIR})
+  set(widl ${TRX_WIDL} --win64 -I${TRX_WINE_IDL_DIR} -L${TRX_WINE_TLB_DIR})
+  add_custom_command(
+    OUTPUT ${out}/${name}.tlb ${out}/${name}.h ${out}/${name}_i.c
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
+    COMMAND ${widl} -t -o ${out}/${name}.tlb ${idl}
+    COMMAND ${widl} -h -o ${out}/${name}.h ${idl}
+    COMMAND ${widl} -u -o ${out}/${name}_i.c ${idl}
+    DEPENDS ${idl}
+    COMMENT "widl ${name}.idl"
+    VERBATIM)
+  file(WRITE ${out}/${name}_typelib.rc "1 TYPELIB \"${out}/${name}.tlb\"\n")
+  set_source_files_properties(${out}/${name}_typelib.rc PROPERTIES OBJECT_DEPENDS
+                              ${out}/${name}.tlb)
+  target_sources(${program} PRIVATE ${out}/${name}_typelib.rc)
+  target_sources(${library} PRIVATE ${out}/${name}.h ${out}/${name}_i.c)
+  target_include_directories(${library} PUBLIC ${out})
+endfunction()
+
 add_subdirectory(common)
 add_subdirectory(platform)
 add_subdirectory(automation)

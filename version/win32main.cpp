@@ -1,14 +1,18 @@
 // vxTRXVer for Windows: shows the suite's version record from vxTRX.ini
-// beside the program.
+// beside the program; started by COM, it serves vxTRXVer.Version.
 
 #include "platform/win32/Win32.h"
 
-#include "platform/win32/ServerStart.h"
+#include "automation/com/ComRegistration.h"
+#include "automation/com/ComServer.h"
+
 #include "platform/win32/WindowsClock.h"
 #include "platform/win32/WindowsLocale.h"
 #include "platform/win32/WindowsMessageBox.h"
 #include "platform/win32/WindowsProcess.h"
+#include "version/VersionClass.h"
 #include "version/basVersion.h"
+#include "version/com/VersionCom.h"
 
 namespace {
 
@@ -34,11 +38,20 @@ class NoDialogYet : public trx::CreateVersionFormOpener {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const trx::ProcessInfo process = trx::ReadWindowsProcessInfo();
     trx::WindowsMessageBox messages;
-    if (const auto status = trx::HandleServerStart(process, trx::kProgramTitle, messages)) {
+    if (const auto status =
+            trx::com::HandleRegistration(process, trx::VersionIdentity(), messages)) {
         return *status;
     }
     const trx::WindowsClock clock;
     const trx::WindowsLocale locale;
     NoDialogYet opener(messages);
-    return trx::Main(process, clock, locale, messages, opener);
+    // Started by COM, Main returns at once and the program serves its class
+    // until the last object is gone.
+    const int status = trx::Main(process, clock, locale, messages, opener);
+    if (process.mode == trx::StartMode::Automation) {
+        const trx::ClassDescription description =
+            trx::VersionClass(clock, process.programDirectory);
+        return trx::com::ComServer(description, trx::MakeVersionObject).Run();
+    }
+    return status;
 }

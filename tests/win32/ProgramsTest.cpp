@@ -171,22 +171,51 @@ TEST_F(Program, VersionBoxShowsTheRecordWithTheUsersMonthName) {
     EXPECT_EQ(run.exitCode, 0u);
 }
 
-TEST_F(Program, ServerStartsEndAtOnceWithALine) {
-    for (const char* built : {TRX_VXREGCPX_EXE, TRX_VXTRXVER_EXE}) {
-        const std::u16string program = Install(built);
+// A default or named value below HKEY_CURRENT_USER\Software\Classes.
+std::u16string ClassesValue(const std::u16string& key, const std::u16string& name = u"") {
+    return RegistryValue(u"Software\\Classes\\" + key, name);
+}
+
+TEST_F(Program, PerUserSwitchesWriteAndRemoveTheirKeys) {
+    struct Case {
+        const char* built;
+        const char16_t* progId;
+        const char16_t* classId;
+        const char16_t* interfaceId;
+        const char16_t* typeLibrary;
+    };
+    for (const Case c :
+         {Case{TRX_VXREGCPX_EXE, u"vxRegCPX.CPXFile", u"{2235ACEE-A7D0-4B3B-973E-97C06FE89071}",
+               u"{185AF639-42EA-411C-A691-2098DAFE8210}",
+               u"{62627623-FC03-4686-874C-849063275185}\\2.1"},
+          Case{TRX_VXTRXVER_EXE, u"vxTRXVer.Version", u"{F1EC2A12-F8A1-4962-9CBD-0DF1A4DBDB1A}",
+               u"{B952A911-6470-4DC8-8511-C2469B7BBE71}",
+               u"{9FDBB5CA-AFBF-4A0F-999A-84B122B8D68B}\\4.1"}}) {
+        const std::u16string program = Install(c.built);
         SCOPED_TRACE(ToUtf8(program));
+        const std::u16string clsid = std::u16string(u"CLSID\\") + c.classId;
 
-        const ProgramRun com = Run(program, u"-Embedding /CREATE");
-        EXPECT_EQ(com.exitCode, 0u);
-        EXPECT_TRUE(com.boxes.empty());
-        EXPECT_NE(com.out.find("(-Embedding)"), std::string::npos) << com.out;
+        const ProgramRun added = Run(program, u"/RegServerPerUser");
+        EXPECT_EQ(added.exitCode, 0u) << added.err;
+        EXPECT_TRUE(added.boxes.empty());
+        EXPECT_NE(added.out.find("HKEY_CURRENT_USER\\Software\\Classes"), std::string::npos)
+            << added.out;
+        EXPECT_EQ(ClassesValue(std::u16string(c.progId) + u"\\CLSID"), c.classId);
+        EXPECT_EQ(ClassesValue(clsid + u"\\LocalServer32"), u"\"" + program + u"\"");
+        EXPECT_EQ(
+            ClassesValue(std::u16string(u"Interface\\") + c.interfaceId + u"\\ProxyStubClsid32"),
+            u"{00020424-0000-0000-C000-000000000046}");
+        EXPECT_EQ(ClassesValue(std::u16string(u"TypeLib\\") + c.typeLibrary + u"\\0\\win64"),
+                  program);
 
-        for (const char16_t* arguments : {u"/RegServer", u"-unregserver"}) {
-            const ProgramRun reg = Run(program, arguments);
-            EXPECT_EQ(reg.exitCode, 1u) << ToUtf8(arguments);
-            EXPECT_TRUE(reg.boxes.empty());
-            EXPECT_NE(reg.err.find("kommt mit dem Server-Build"), std::string::npos) << reg.err;
-        }
+        const ProgramRun removed = Run(program, u"-unregserverperuser");
+        EXPECT_EQ(removed.exitCode, 0u) << removed.err;
+        EXPECT_EQ(ClassesValue(std::u16string(c.progId) + u"\\CLSID"), u"<absent>");
+        EXPECT_EQ(ClassesValue(clsid + u"\\LocalServer32"), u"<absent>");
+        EXPECT_EQ(ClassesValue(std::u16string(u"TypeLib\\") + c.typeLibrary + u"\\0\\win64"),
+                  u"<absent>");
+        // Nothing left to remove is no failure.
+        EXPECT_EQ(Run(program, u"/UnRegServerPerUser").exitCode, 0u);
     }
 }
 

@@ -1,0 +1,102 @@
+#include "automation/com/ComValue.h"
+
+#include "platform/win32/WideText.h"
+
+namespace trx::com {
+
+std::u16string FromBstr(BSTR text) {
+    if (text == nullptr) {
+        return {};
+    }
+    return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
+}
+
+BSTR ToBstr(std::u16string_view text) {
+    return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                             static_cast<UINT>(text.size()));
+}
+
+std::u16string GuidText(REFGUID guid) {
+    wchar_t text[40] = {};
+    const int chars = StringFromGUID2(guid, text, 40);
+    return chars > 0 ? win32::FromWide(std::wstring_view(text, chars - 1)) : std::u16string();
+}
+
+GUID GuidOf(std::u16string_view text) {
+    GUID guid = GUID_NULL;
+    const std::wstring wide = win32::Wide(text);
+    if (FAILED(CLSIDFromString(wide.c_str(), &guid))) {
+        return GUID_NULL;
+    }
+    return guid;
+}
+
+HRESULT HresultOf(std::int32_t number) {
+    if (number > 0 && number <= 0xFFFF) {
+        return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number);
+    }
+    return number < 0 ? static_cast<HRESULT>(number) : E_FAIL;
+}
+
+HRESULT Report(const AutomationError& error, std::u16string_view fallbackSource, REFIID iid) {
+    ICreateErrorInfo* create = nullptr;
+    if (SUCCEEDED(CreateErrorInfo(&create))) {
+        const std::wstring source =
+            win32::Wide(error.Source().empty() ? fallbackSource : error.Source());
+        const std::wstring description = win32::Wide(error.Description());
+        create->SetGUID(iid);
+        create->SetSource(const_cast<LPOLESTR>(source.c_str()));
+        create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+        IErrorInfo* info = nullptr;
+        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
+            SetErrorInfo(0, info);
+            info->Release();
+        }
+        create->Release();
+    }
+    return HresultOf(error.Number());
+}
+
+namespace {
+
+template <class Out, class In>
+HRESULT StoreAs(const Value& value, Out* out) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    const In* held = std::get_if<In>(&value);
+    if (held == nullptr) {
+        return DISP_E_TYPEMISMATCH;
+    }
+    *out = static_cast<Out>(*held);
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT Store(const Value& value, VARIANT_BOOL* out) {
+    return StoreAs<VARIANT_BOOL, AutoBool>(value, out);
+}
+
+HRESULT Store(const Value& value, long* out) {
+    return StoreAs<long, std::int32_t>(value, out);
+}
+
+HRESULT Store(const Value& value, DATE* out) {
+    return StoreAs<DATE, double>(value, out);
+}
+
+HRESULT Store(const Value& value, BSTR* out) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    const std::u16string* text = std::get_if<std::u16string>(&value);
+    if (text == nullptr) {
+        return DISP_E_TYPEMISMATCH;
+    }
+    *out = ToBstr(*text);
+    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+}  // namespace trx::com

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "automation/com/ComServer.h"
+
+namespace trx {
+
+// The COM object of CPXFile: the interface _CPXFile of the type library
+// vxRegCPX, each slot forwarding to the class description's member.
+IUnknown* MakeCPXFileObject(com::ComServer& server, std::unique_ptr<ServedObject> object);
+
+}  // namespace trx

@@ -1,0 +1,375 @@
+// vxRegCPX.CPXFile and vxTRXVer.Version as a C++ client of the suite uses
+// them: registered with /RegServer, created by COM, called late-bound by
+// name through IDispatch and early-bound through the interface of the type
+// library; errors, unregistration and the servers' end.
+
+#include <gtest/gtest.h>
+
+#include "platform/win32/Win32.h"
+
+#include <oleauto.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "automation/com/ComValue.h"
+#include "common/Text.h"
+#include "platform/win32/WideText.h"
+#include "tests/support/TempDir.h"
+#include "tests/win32/ProgramProbe.h"
+#include "vxRegCPX.h"
+#include "vxTRXVer.h"
+
+namespace trx::test {
+namespace {
+
+template <class T>
+struct Held {
+    T* p = nullptr;
+    ~Held() { Reset(); }
+    void Reset() {
+        if (p != nullptr) {
+            p->Release();
+            p = nullptr;
+        }
+    }
+    T* operator->() const { return p; }
+};
+
+std::string Text(BSTR text) {
+    std::string utf8 = ToUtf8(com::FromBstr(text));
+    SysFreeString(text);
+    return utf8;
+}
+
+std::u16string ControlPanelEntry(const std::u16string& key) {
+    wchar_t value[512] = {};
+    DWORD bytes = sizeof(value);
+    if (RegGetValueW(
+            HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\vxtControlPanel\\Entries",
+            win32::Wide(key).c_str(), RRF_RT_REG_SZ, nullptr, value, &bytes) != ERROR_SUCCESS) {
+        return u"<absent>";
+    }
+    return win32::FromWide(value);
+}
+
+// The running process of a program, by file name; null when there is none.
+HANDLE FindProcess(const wchar_t* exeName) {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    HANDLE found = nullptr;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && found == nullptr;
+         more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, exeName) == 0) {
+            found = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        }
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+class ComClient : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::filesystem::path examples(TRX_EXAMPLES_DIR);
+        for (const char* built : {TRX_VXREGCPX_EXE, TRX_VXTRXVER_EXE}) {
+            std::filesystem::copy_file(built,
+                                       dir_.Path() / std::filesystem::path(built).filename());
+        }
+        for (const char* file : {"demo.cpx", "demo-tool", "demo.svg", "vxTRX.ini"}) {
+            std::filesystem::copy_file(examples / file, dir_ / file);
+        }
+        for (const char* program : {"vxRegCPX.exe", "vxTRXVer.exe"}) {
+            Register(program, u"/RegServer");
+        }
+        ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    }
+    void TearDown() override {
+        CoUninitialize();
+        RunProgram(Path("vxRegCPX.exe"), u"/UnRegServer", Path(""));
+        RunProgram(Path("vxTRXVer.exe"), u"/UnRegServer", Path(""));
+    }
+
+    std::u16string Path(const char* name) const { return (dir_.Path() / name).u16string(); }
+
+    void Register(const char* program, const char16_t* switches) {
+        const ProgramRun run = RunProgram(Path(program), switches, Path(""));
+        ASSERT_EQ(run.exitCode, 0u) << run.err;
+    }
+
+    TempDir dir_;
+};
+
+// Calls a member by name with positional arguments, as a script does.
+HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> args,
+                   VARIANT* result, EXCEPINFO* error = nullptr) {
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    if (const HRESULT found = object->GetIDsOfNames(IID_NULL, names, 1, 0, &id); FAILED(found)) {
+        return found;
+    }
+    std::reverse(args.begin(), args.end());  // DISPPARAMS holds them last first
+    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    return object->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, result, error, nullptr);
+}
+
+VARIANT Bool(bool value) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
+TEST_F(ComClient, LateBoundByNameRegistersAndRemovesTheDemoEntry) {
+    CLSID clsid{};
+    ASSERT_HRESULT_SUCCEEDED(CLSIDFromProgID(L"vxRegCPX.CPXFile", &clsid));
+    Held<IDispatch> file;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                              reinterpret_cast<void**>(&file.p)));
+    VARIANT path;
+    V_VT(&path) = VT_BSTR;
+    V_BSTR(&path) = com::ToBstr(Path("demo.cpx"));
+
+    // ShowErrors left out: it takes its default.
+    VARIANT result;
+    VariantInit(&result);
+    ASSERT_HRESULT_SUCCEEDED(CallByName(file.p, L"Register", {path, Bool(true)}, &result));
+    EXPECT_EQ(V_VT(&result), VT_BOOL);
+    EXPECT_EQ(V_BOOL(&result), VARIANT_TRUE);
+    EXPECT_EQ(ControlPanelEntry(u"TRXDemo"), u"TRX Demo-Modul");
+
+    VariantInit(&result);
+    ASSERT_HRESULT_SUCCEEDED(
+        CallByName(file.p, L"UnRegisterFile", {path, Bool(true), Bool(true)}, &result));
+    EXPECT_EQ(V_BOOL(&result), VARIANT_TRUE);
+    EXPECT_EQ(ControlPanelEntry(u"TRXDemo"), u"<absent>");
+
+    // The required path left out: refused by the type library, nothing runs.
+    EXPECT_EQ(CallByName(file.p, L"Register", {}, &result), DISP_E_BADPARAMCOUNT);
+    VariantClear(&path);
+}
+
+TEST_F(ComClient, EarlyBoundReadsTheRecordAndCouplesBuildAndDate) {
+    Held<_Version> version;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_Version, nullptr, CLSCTX_LOCAL_SERVER,
+                                              IID__Version, reinterpret_cast<void**>(&version.p)));
+    BSTR text = nullptr;
+    LONG number = 0;
+    DATE date = 0;
+    ASSERT_HRESULT_SUCCEEDED(version->get_Version(&text));
+    EXPECT_EQ(Text(text), "4.1");
+    ASSERT_HRESULT_SUCCEEDED(version->get_RequiredDBVersion(&text));
+    EXPECT_EQ(Text(text), "4010");
+    ASSERT_HRESULT_SUCCEEDED(version->get_Build(&number));
+    EXPECT_EQ(number, 7743);
+    ASSERT_HRESULT_SUCCEEDED(version->get_BuildIndex(&number));
+    EXPECT_EQ(number, 2);
+    ASSERT_HRESULT_SUCCEEDED(version->get_BuildDate(&date));
+    EXPECT_EQ(date, 43811.0);  // 12.12.2019
+
+    ASSERT_HRESULT_SUCCEEDED(version->put_Build(1));
+    ASSERT_HRESULT_SUCCEEDED(version->get_BuildDate(&date));
+    EXPECT_EQ(date, 36069.0);                                   // 01.10.1998
+    ASSERT_HRESULT_SUCCEEDED(version->put_BuildDate(36526.0));  // 01.01.2000
+    ASSERT_HRESULT_SUCCEEDED(version->get_Build(&number));
+    EXPECT_EQ(number, 458);
+
+    // The alias names the same interface.
+    Held<IUnknown> alias;
+    EXPECT_HRESULT_SUCCEEDED(
+        version->QueryInterface(com::GuidOf(u"{0A677E1D-1DB0-47FA-8D0D-AC596884BC57}"),
+                                reinterpret_cast<void**>(&alias.p)));
+}
+
+std::string ErrorObjectText() {
+    Held<IErrorInfo> error;
+    if (GetErrorInfo(0, &error.p) != S_OK) {
+        return "<none>";
+    }
+    BSTR source = nullptr;
+    BSTR description = nullptr;
+    error->GetSource(&source);
+    error->GetDescription(&description);
+    return Text(source) + ": " + Text(description);
+}
+
+// The server's side of a failure: the error object that COM carries to the
+// client, with the type library's name where the error names no source.
+TEST(ComError, GoesOutAsHresultWithErrorObject) {
+    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    EXPECT_EQ(static_cast<unsigned long>(com::Report(OverflowError(), u"vxTRXVer", IID__Version)),
+              0x800A0006ul);
+    EXPECT_EQ(ErrorObjectText(), "vxTRXVer: Überlauf");
+    const AutomationError own(static_cast<std::int32_t>(0x80041388u), u"VXBComboServer", u"x");
+    EXPECT_EQ(static_cast<unsigned long>(com::Report(own, u"vxTRXVer", IID__Version)),
+              0x80041388ul);
+    EXPECT_EQ(ErrorObjectText(), "VXBComboServer: x");
+    CoUninitialize();
+}
+
+TEST_F(ComClient, OverflowingBuildFailsTheCreation) {
+    WriteFile(dir_ / "vxTRX.ini", "[Common]\r\nVersion=4.1\r\nBuild=3000000000\r\n");
+    Held<IUnknown> version;
+    const HRESULT created = CoCreateInstance(CLSID_Version, nullptr, CLSCTX_LOCAL_SERVER,
+                                             IID_IUnknown, reinterpret_cast<void**>(&version.p));
+    EXPECT_EQ(static_cast<unsigned long>(created), 0x800A0006ul);
+    // Windows carries the server's error object to the client; Wine 8 does
+    // not carry it across processes, so the client may see none.
+    const std::string error = ErrorObjectText();
+    if (error != "<none>") {
+        EXPECT_EQ(error, "vxTRXVer: Überlauf");
+    }
+    std::cout << "error object after the failed creation: " << error << "\n";
+}
+
+TEST_F(ComClient, AfterUnRegServerTheClassIsGone) {
+    Register("vxTRXVer.exe", u"/UnRegServer");
+    CLSID clsid{};
+    EXPECT_TRUE(FAILED(CLSIDFromProgID(L"vxTRXVer.Version", &clsid)));
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                            L"Software\\Classes\\CLSID\\{F1EC2A12-F8A1-4962-9CBD-0DF1A4DBDB1A}", 0,
+                            KEY_READ, &key),
+              ERROR_FILE_NOT_FOUND);
+    Held<IUnknown> version;
+    EXPECT_EQ(CoCreateInstance(CLSID_Version, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&version.p)),
+              REGDB_E_CLASSNOTREG);
+}
+
+// A client's filter as desktop programs register one: a rejected call is
+// retried after 100 ms, for up to a minute.
+class RetryingFilter final : public IMessageFilter {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
+        if (iid != IID_IUnknown && iid != IID_IMessageFilter) {
+            *result = nullptr;
+            return E_NOINTERFACE;
+        }
+        *result = static_cast<IMessageFilter*>(this);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        return SERVERCALL_ISHANDLED;
+    }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsed, DWORD rejection) override {
+        if (rejection == SERVERCALL_RETRYLATER) {
+            ++retries;
+        }
+        return elapsed < 60000 ? 100 : static_cast<DWORD>(-1);
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+    int retries = 0;
+};
+
+HWND WaitForBox(const wchar_t* title, int seconds) {
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (const HWND box = FindWindowW(L"#32770", title)) {
+            return box;
+        }
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+// While a script's call shows its message box, a second client's call does
+// not run beside it. Windows asks the client to retry, and a client with a
+// message filter waits until the box is closed. Wine 8 does not implement
+// the retry and would run the call inside the box; the server refuses it
+// there (RPC_E_CALL_REJECTED), and the client calls again.
+TEST_F(ComClient, SecondClientDoesNotRunWhileACallShowsItsBox) {
+    WriteFile(dir_ / "box.vbs", "CreateObject(\"vxRegCPX.CPXFile\").Register \"" +
+                                    ToUtf8(Path("demo.cpx")) + "\"\r\n");
+    std::wstring command = L"cscript.exe //nologo \"" + win32::Wide(Path("box.vbs")) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION script{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &script));
+    const HWND box = WaitForBox(L"vxRegCPX", 30);
+    ASSERT_NE(box, nullptr);
+
+    RetryingFilter filter;
+    IMessageFilter* previous = nullptr;
+    CoRegisterMessageFilter(&filter, &previous);
+    Held<_CPXFile> file;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_CPXFile, nullptr, CLSCTX_LOCAL_SERVER,
+                                              IID__CPXFile, reinterpret_cast<void**>(&file.p)));
+    std::thread person([box] {
+        Sleep(2000);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    const auto started = std::chrono::steady_clock::now();
+    VARIANT_BOOL result = VARIANT_FALSE;
+    BSTR key = com::ToBstr(u"TRXDemo");
+    const HRESULT during = file->UnRegister(key, VARIANT_TRUE, VARIANT_FALSE, &result);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    if (during == RPC_E_CALL_REJECTED) {
+        EXPECT_TRUE(IsWindow(box)) << "refused although no call was running";
+    } else {
+        EXPECT_HRESULT_SUCCEEDED(during);
+        EXPECT_GT(filter.retries, 0);
+        EXPECT_GE(waited, std::chrono::milliseconds(1500));
+    }
+    person.join();
+    // The box is closed: the call is served.
+    for (int i = 0; i < 50 && IsWindow(box); ++i) {
+        Sleep(100);
+    }
+    EXPECT_HRESULT_SUCCEEDED(file->UnRegister(key, VARIANT_TRUE, VARIANT_FALSE, &result));
+    EXPECT_EQ(result, VARIANT_TRUE);
+    SysFreeString(key);
+    file.Reset();
+    CoRegisterMessageFilter(previous, nullptr);
+    EXPECT_EQ(WaitForSingleObject(script.hProcess, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(script.hProcess);
+    CloseHandle(script.hThread);
+}
+
+// Both servers end after their last object is released; the time it takes
+// is printed, for the documentation.
+TEST_F(ComClient, ServersEndAfterTheirLastObject) {
+    struct Case {
+        const CLSID& clsid;
+        const wchar_t* exe;
+    };
+    for (const Case c :
+         {Case{CLSID_CPXFile, L"vxRegCPX.exe"}, Case{CLSID_Version, L"vxTRXVer.exe"}}) {
+        Held<IUnknown> first;
+        Held<IUnknown> second;
+        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(c.clsid, nullptr, CLSCTX_LOCAL_SERVER,
+                                                  IID_IUnknown,
+                                                  reinterpret_cast<void**>(&first.p)));
+        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(c.clsid, nullptr, CLSCTX_LOCAL_SERVER,
+                                                  IID_IUnknown,
+                                                  reinterpret_cast<void**>(&second.p)));
+        const HANDLE server = FindProcess(c.exe);
+        ASSERT_NE(server, nullptr);
+        first.Reset();
+        // One object is left: the server stays.
+        EXPECT_EQ(WaitForSingleObject(server, 500), static_cast<DWORD>(WAIT_TIMEOUT));
+        const auto released = std::chrono::steady_clock::now();
+        second.Reset();
+        EXPECT_EQ(WaitForSingleObject(server, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - released)
+                            .count();
+        std::cout << ToUtf8(win32::FromWide(c.exe)) << " ended " << ms
+                  << " ms after its last object was released\n";
+        CloseHandle(server);
+    }
+}
+
+}  // namespace
+}  // namespace trx::test
