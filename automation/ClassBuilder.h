@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -118,7 +119,9 @@ class ClassBuilder {
                               G::ResultType(),
                               [](ServedObject& o) { return G::template Invoke<Get>(Of(o), {}); },
                               {}};
-        if constexpr (Put != nullptr) {
+        // Decided by the type: GCC's UBSan build cannot compare a member
+        // pointer with nullptr in a constant expression.
+        if constexpr (!std::is_same_v<decltype(Put), std::nullptr_t>) {
             using P = detail::MemberFunction<decltype(Put)>;
             static_assert(P::kArity == 1, "a property's put takes one parameter");
             if (P::ParamTypes().front() != G::ResultType()) {
