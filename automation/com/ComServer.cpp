@@ -132,8 +132,6 @@ ITypeInfo* LoadInterfaceInfo(REFIID iid) {
     return info;
 }
 
-constexpr UINT_PTR kStartIdleTimer = 1;
-
 }  // namespace
 
 ComServer::ComServer(const ClassDescription& description, ComObjectMaker make,
@@ -173,13 +171,16 @@ int ComServer::Run() {
         status = 1;
     } else {
         // A client that started the server and went away before it created
-        // an object would otherwise leave it running for good.
-        SetTimer(nullptr, kStartIdleTimer, static_cast<UINT>(startIdle_.count()), nullptr);
+        // an object would otherwise leave it running for good. A thread timer
+        // gets its identifier from SetTimer, which ignores the one asked for.
+        UINT_PTR startIdleTimer =
+            SetTimer(nullptr, 0, static_cast<UINT>(startIdle_.count()), nullptr);
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            if (message.message == WM_TIMER && message.hwnd == nullptr &&
-                message.wParam == kStartIdleTimer) {
-                KillTimer(nullptr, kStartIdleTimer);
+            if (startIdleTimer != 0 && message.message == WM_TIMER && message.hwnd == nullptr &&
+                message.wParam == startIdleTimer) {
+                KillTimer(nullptr, startIdleTimer);
+                startIdleTimer = 0;
                 if (!objectMade_) {
                     break;
                 }
