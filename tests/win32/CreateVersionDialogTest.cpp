@@ -266,15 +266,8 @@ TEST_F(CreateVersionDialog, SavesAPictureOfTheDialog) {
     GetWindowRect(dialog, &rect);
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
+    std::vector<std::uint32_t> pixels = CaptureScreen(rect);
+    ASSERT_EQ(pixels.size(), static_cast<std::size_t>(width * height));
 
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     IWICImagingFactory* factory = nullptr;
@@ -295,8 +288,8 @@ TEST_F(CreateVersionDialog, SavesAPictureOfTheDialog) {
         SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) &&
         SUCCEEDED(frame->Initialize(nullptr)) && SUCCEEDED(frame->SetSize(width, height)) &&
         SUCCEEDED(frame->SetPixelFormat(&format)) && format == GUID_WICPixelFormat32bppBGR &&
-        SUCCEEDED(
-            frame->WritePixels(height, width * 4, width * height * 4, static_cast<BYTE*>(bits))) &&
+        SUCCEEDED(frame->WritePixels(height, width * 4, width * height * 4,
+                                     reinterpret_cast<BYTE*>(pixels.data()))) &&
         SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
     for (IUnknown* object : std::initializer_list<IUnknown*>{frame, encoder, stream, factory}) {
         if (object != nullptr) {
@@ -304,10 +297,6 @@ TEST_F(CreateVersionDialog, SavesAPictureOfTheDialog) {
         }
     }
     CoUninitialize();
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     EXPECT_TRUE(saved) << ToUtf8(win32::FromWide(file));
 }
 

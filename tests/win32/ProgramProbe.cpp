@@ -224,6 +224,10 @@ std::string ReadAll(const std::wstring& path) {
 
 }  // namespace
 
+std::vector<std::uint32_t> CaptureScreen(const RECT& rect) {
+    return Capture(rect);
+}
+
 const char* BoxIconName(BoxIcon icon) {
     switch (icon) {
         case BoxIcon::None:

@@ -4,6 +4,7 @@
 // each box of the program is found among the desktop's windows, read (title,
 // text, icon) and closed with its OK button.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,5 +68,8 @@ class RunningProgram {
 // Another process's windows, read through messages.
 std::u16string WindowText(HWND window);
 std::u16string ClassName(HWND window);
+
+// What the screen shows in a rectangle: 0x00RRGGBB pixels, top row first.
+std::vector<std::uint32_t> CaptureScreen(const RECT& rect);
 
 }  // namespace trx::test

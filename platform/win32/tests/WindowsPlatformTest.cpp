@@ -99,6 +99,19 @@ TEST(WindowsLocaleTest, WritesAndReadsDatesAsAGermanUserSeesThem) {
     EXPECT_EQ(locale.ParseDate(u"kein Datum"), std::nullopt);
 }
 
+// A short format with a two-digit year would write dates that read back in
+// another century; the dates keep four digits.
+TEST(WindowsLocaleTest, WritesFourDigitYearsWhateverTheShortFormat) {
+    const WindowsLocale locale(u"dd.MM.yy");
+    const double first1930 = ToAutomationDate({1930, 1, 1, 0, 0, 0}).value();
+    const double first2030 = ToAutomationDate({2030, 1, 1, 0, 0, 0}).value();
+    EXPECT_EQ(ToUtf8(locale.FormatShortDate(first1930)), "01.01.1930");
+    EXPECT_EQ(ToUtf8(locale.FormatShortDate(first2030)), "01.01.2030");
+    EXPECT_EQ(locale.ParseDate(locale.FormatShortDate(first1930)), first1930);
+    EXPECT_EQ(locale.ParseDate(locale.FormatShortDate(first2030)), first2030);
+    EXPECT_EQ(ToUtf8(locale.FormatShortDate(43811.0 + 0.5)), "12.12.2019 12:00:00");
+}
+
 // The shared date vectors against the platform's own recognition, under the
 // user locale the run was started with.
 void ExpectVectorsPass(const wchar_t* localeName, const std::string& fileName) {
