@@ -1,5 +1,5 @@
 #include "automation/dbus/RecordSetWire.h"
-#include "automation/dbus/tests/PrivateBus.h"
+#include "tests/support/PrivateBus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
