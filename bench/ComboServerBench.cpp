@@ -140,7 +140,7 @@ int Run(int argc, char** argv, const trx::bench::ScratchDir& dir) {
                       rows / a);
         trx::bench::Row("ComboList of " + std::to_string(rows) +
                             " rows through the bus, decoded (vs minimal QtDBus server)",
-                        rate, trx::bench::Millis(b), a / b, 1.5);
+                        rate, trx::bench::Millis(b), a / b, 1.05);
         db.Release();
     }
     trx::bench::Require(bus.EndOwner(kProgId, 10s), "VXBCboSv does not end");
