@@ -1,4 +1,4 @@
-# The Windows build: vxRegCPX and vxTRXVer as Windows programs, on the same
+# The Windows build: vxRegCPX, vxTRXVer and VXBCboSv as Windows programs, on the same
 # domain code as on Linux, with the platform layer in platform/win32 instead
 # of Qt, D-Bus and ODBC. Included by the top CMakeLists.txt.
 enable_language(RC)
@@ -77,7 +77,9 @@ function(trx_type_library program library idl name)
                               ${out}/${name}.tlb)
   target_sources(${program} PRIVATE ${out}/${name}_typelib.rc)
   target_sources(${library} PRIVATE ${out}/${name}.h ${out}/${name}_i.c)
-  target_include_directories(${library} PUBLIC ${out})
+  # SYSTEM: widl's header gives optional text parameters defaults (L"") that
+  # our warnings about string constants would refuse.
+  target_include_directories(${library} SYSTEM PUBLIC ${out})
 endfunction()
 
 add_subdirectory(common)
@@ -85,6 +87,7 @@ add_subdirectory(platform)
 add_subdirectory(automation)
 add_subdirectory(registrar)
 add_subdirectory(version)
+add_subdirectory(combolist)
 if(TRX_BUILD_TESTS OR TRX_BUILD_BENCH)
   add_subdirectory(tests/support)
 endif()
