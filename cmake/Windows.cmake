@@ -66,7 +66,11 @@ function(trx_type_library program library idl name)
   add_custom_command(
     OUTPUT ${out}/${name}.tlb ${out}/${name}.h ${out}/${name}_i.c
     COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
-    COMMAND ${widl} -t -o ${out}/${name}.tlb ${idl}
+    # A type library keeps its texts in the code page of its locale, and widl
+    # copies the bytes of its input: the library is made from the IDL in
+    # Windows-1252, so that "für" reads back as it is written.
+    COMMAND iconv -f UTF-8 -t WINDOWS-1252 ${idl} -o ${out}/${name}.1252.idl
+    COMMAND ${widl} -t -o ${out}/${name}.tlb ${out}/${name}.1252.idl
     COMMAND ${widl} -h -o ${out}/${name}.h ${idl}
     COMMAND ${widl} -u -o ${out}/${name}_i.c ${idl}
     DEPENDS ${idl}

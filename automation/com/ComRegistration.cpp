@@ -205,6 +205,15 @@ RegistrationResult Add(const ClassIdentity& identity, const std::u16string& prog
             result = RegisterTypeLib(library, path.data(), folder.data());
             library->Release();
         }
+        // RegisterTypeLib files a library with a locale under that locale
+        // alone; the automation marshaller looks for the neutral one (Wine
+        // finds no other), so the library goes there too.
+        const std::u16string& locale = identity.typeLibrary.locale;
+        if (SUCCEEDED(result) && !locale.empty() && locale != u"0") {
+            const std::u16string neutral = u"TypeLib\\" + identity.typeLibrary.id + u"\\" +
+                                           LibraryVersion(identity.typeLibrary) + u"\\0\\win64";
+            result = HRESULT_FROM_WIN32(WriteKey(hive.root, {neutral, program}));
+        }
         if (FAILED(result)) {
             DeleteKeys(hive.root, TopKeys(identity, false));
             return {1, identity.ProgId() + u": Die Typbibliothek in '" + program +
