@@ -220,8 +220,11 @@ int ComServer::Run() {
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
             }
-            // Here no call runs: the loop is the server's own.
-            if (host_ != nullptr) {
+            // Here no call runs: the loop is the server's own. Posted work
+            // counts as a call: while it waits for a client (an event), other
+            // clients' calls are asked to retry, as during any call.
+            if (host_ != nullptr && host_->HasWork()) {
+                CallScope running(*this);
                 host_->RunPosted();
             }
         }

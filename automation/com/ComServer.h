@@ -38,6 +38,7 @@ class PostedWork final : public AutomationHost {
     // it fails, so every caller counts as connected.
     bool CallerConnected() override { return true; }
 
+    bool HasWork() const { return !queue_.empty(); }
     // Runs the work posted so far, in order (also work that it posts).
     void RunPosted();
 
