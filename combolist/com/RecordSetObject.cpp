@@ -309,6 +309,8 @@ class Dispatched : public Interface, public ISupportErrorInfo {
             return com::Report(error, Source(), __uuidof(Interface));
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
+        } catch (const std::exception&) {
+            return E_FAIL;
         }
     }
 
@@ -571,9 +573,9 @@ class RecordSetObject final : public Dispatched<IComboRecordSet> {
     HRESULT STDMETHODCALLTYPE put_AbsolutePosition(LONG Position) override {
         return Guarded([&] {
             if (Position < 1 || Position > Rows().Count()) {
-                throw AutomationError(
-                    static_cast<std::int32_t>(DISP_E_OVERFLOW), Source(),
-                    u"AbsolutePosition liegt außerhalb der Datensätze (1 bis RecordCount).");
+                throw AutomationError(kErrInvalidArgument, Source(),
+                                      u"Die Argumente sind vom falschen Typ, liegen außerhalb des "
+                                      u"zulässigen Bereichs oder sind miteinander unvereinbar.");
             }
             Rows().MoveTo(Position - 1);
             return S_OK;

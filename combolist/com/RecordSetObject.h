@@ -21,7 +21,8 @@ class ComServer;
 namespace trx {
 
 // The record set's error numbers, as ADO gives them (a script sees them as
-// Err.Number 3021, 3265 and 3704).
+// Err.Number 3001, 3021, 3265 and 3704).
+inline constexpr std::int32_t kErrInvalidArgument = 3001;
 inline constexpr std::int32_t kErrNoCurrentRecord = 3021;
 inline constexpr std::int32_t kErrItemNotFound = 3265;
 inline constexpr std::int32_t kErrObjectClosed = 3704;

@@ -246,6 +246,12 @@ void ExpectTypeLibraryOf(const char* program, const ClassDescription& descriptio
     if (identity.HasEvents()) {
         ExpectEvents(coclass.p, description);
     }
+    // The other interfaces that registration files, by their GUIDs and names.
+    for (const auto& [id, interfaceName] : identity.otherInterfaces) {
+        Held<ITypeInfo> other;
+        ASSERT_HRESULT_SUCCEEDED(library->GetTypeInfoOfGuid(com::GuidOf(id), &other.p));
+        EXPECT_EQ(Name(other.p, MEMBERID_NIL), ToUtf8(interfaceName));
+    }
 }
 
 // What the combo-list class needs to be described; none of it runs here.

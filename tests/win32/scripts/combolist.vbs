@@ -61,6 +61,16 @@ Check "EOF after GetRows", rs.EOF, True
 Dim payments : Set payments = db.ComboList("Zahlungsarten")
 Check "second list", payments(0) & "/" & payments(1), "Barzahlung/BAR"
 
+' A list added later loads with the next ComboList; NULL reads as Null.
+db.AddComboList connect, "Artikel", "Bezeichnung", "Preis"
+Dim articles : Set articles = db.ComboList("Artikel")
+Check "a price", TypeName(articles("Preis").Value), "Double"
+articles.MoveLast
+Check "AbsolutePosition of the last", articles.AbsolutePosition, CLng(4)
+Check "a missing price is Null", IsNull(articles("Preis").Value), True
+Check "its ActualSize", articles("Preis").ActualSize, CLng(0)
+Set articles = Nothing
+
 Check "a name never defined gives Nothing", db.ComboList("Lieferanten") Is Nothing, True
 
 On Error Resume Next
