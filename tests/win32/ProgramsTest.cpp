@@ -171,6 +171,15 @@ TEST_F(Program, VersionBoxShowsTheRecordWithTheUsersMonthName) {
     EXPECT_EQ(run.exitCode, 0u);
 }
 
+// A server started for a client that went away before it created an object
+// ends by itself once its idle time (30 s) is over.
+TEST_F(Program, ServerThatNoClientUsesEndsAfterItsIdleTime) {
+    const ProgramRun run = RunProgram(Install(TRX_VXREGCPX_EXE), u"-Embedding", Folder(), 45);
+    EXPECT_TRUE(run.started);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0u);
+}
+
 // A default or named value below HKEY_CURRENT_USER\Software\Classes.
 std::u16string ClassesValue(const std::u16string& key, const std::u16string& name = u"") {
     return RegistryValue(u"Software\\Classes\\" + key, name);
