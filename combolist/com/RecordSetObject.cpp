@@ -35,9 +35,9 @@ constexpr long kAdPosEOF = -3;
 constexpr long kAdStateClosed = 0;
 constexpr long kAdStateOpen = 1;
 
-const std::u16string& Source() {
-    static const std::u16string source = VXComboDBIdentity().typeLibrary.name;
-    return source;
+// The source of the record set's errors: the server's type library.
+std::u16string Source() {
+    return VXComboDBIdentity().typeLibrary.name;
 }
 
 AutomationError NoCurrentRecord() {
