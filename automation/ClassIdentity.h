@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace trx {
 
@@ -41,6 +43,9 @@ struct ClassIdentity {
     std::u16string aliasName;    // "CPXFile___v0"
     std::u16string aliasId;
     std::u16string eventInterfaceId;  // of __<class>; empty when the class raises no events
+    // Further dual interfaces of the type library that clients receive (id,
+    // name), marshalled like the default one.
+    std::vector<std::pair<std::u16string, std::u16string>> otherInterfaces = {};
     TypeLibraryIdentity typeLibrary;
     VersionResource versionResource;
     InterfaceFlags flags = {};

@@ -1,4 +1,4 @@
-# The Windows build: vxRegCPX and vxTRXVer as Windows programs, on the same
+# The Windows build: vxRegCPX, vxTRXVer and VXBCboSv as Windows programs, on the same
 # domain code as on Linux, with the platform layer in platform/win32 instead
 # of Qt, D-Bus and ODBC. Included by the top CMakeLists.txt.
 enable_language(RC)
@@ -66,7 +66,11 @@ function(trx_type_library program library idl name)
   add_custom_command(
     OUTPUT ${out}/${name}.tlb ${out}/${name}.h ${out}/${name}_i.c
     COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
-    COMMAND ${widl} -t -o ${out}/${name}.tlb ${idl}
+    # A type library keeps its texts in the code page of its locale, and widl
+    # copies the bytes of its input: the library is made from the IDL in
+    # Windows-1252, so that "für" reads back as it is written.
+    COMMAND iconv -f UTF-8 -t WINDOWS-1252 ${idl} -o ${out}/${name}.1252.idl
+    COMMAND ${widl} -t -o ${out}/${name}.tlb ${out}/${name}.1252.idl
     COMMAND ${widl} -h -o ${out}/${name}.h ${idl}
     COMMAND ${widl} -u -o ${out}/${name}_i.c ${idl}
     DEPENDS ${idl}
@@ -77,7 +81,9 @@ function(trx_type_library program library idl name)
                               ${out}/${name}.tlb)
   target_sources(${program} PRIVATE ${out}/${name}_typelib.rc)
   target_sources(${library} PRIVATE ${out}/${name}.h ${out}/${name}_i.c)
-  target_include_directories(${library} PUBLIC ${out})
+  # SYSTEM: widl's header gives optional text parameters defaults (L"") that
+  # our warnings about string constants would refuse.
+  target_include_directories(${library} SYSTEM PUBLIC ${out})
 endfunction()
 
 add_subdirectory(common)
@@ -85,9 +91,13 @@ add_subdirectory(platform)
 add_subdirectory(automation)
 add_subdirectory(registrar)
 add_subdirectory(version)
+add_subdirectory(combolist)
 if(TRX_BUILD_TESTS OR TRX_BUILD_BENCH)
   add_subdirectory(tests/support)
 endif()
 if(TRX_BUILD_TESTS)
   add_subdirectory(tests)
+endif()
+if(TRX_BUILD_BENCH)
+  add_subdirectory(bench/win32)
 endif()

@@ -34,6 +34,10 @@ ClassIdentity VXComboDBIdentity() {
     identity.aliasName = u"VXComboDB___v0";
     identity.aliasId = u"{9EA79D08-7C56-4960-B12C-B334D97238B8}";
     identity.eventInterfaceId = u"{01A23D78-91D0-424B-B9C8-0B28B2E1C32B}";
+    // The record set that ComboList hands to COM clients.
+    identity.otherInterfaces = {{u"{43FEC5A6-FCF7-401E-B3BD-04D309F27701}", u"IComboRecordSet"},
+                                {u"{9AB49E70-B65F-4E9F-926E-708F1B86D8F2}", u"IComboFields"},
+                                {u"{F7D9836E-A45F-4ADF-88A1-1DCFE888A486}", u"IComboField"}};
     identity.typeLibrary = {u"VXBComboServer",
                             2,
                             0,

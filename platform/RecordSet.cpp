@@ -3,7 +3,21 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "common/AutomationDate.h"
+
 namespace trx {
+
+double ToAutomationDateValue(const DateTime& value) {
+    constexpr std::int64_t kNanosPerDay = 86400LL * 1000000000LL;
+    const std::int64_t day = AutomationDayOf(value.year, value.month, value.day);
+    const std::int64_t nanos =
+        ((static_cast<std::int64_t>(value.hour) * 60 + value.minute) * 60 + value.second) *
+            1000000000LL +
+        value.nanosecond;
+    const double fraction = static_cast<double>(nanos) / static_cast<double>(kNanosPerDay);
+    const auto whole = static_cast<double>(day);
+    return day >= 0 ? whole + fraction : whole - fraction;
+}
 
 void RecordSet::TextChunks::Append(std::u16string_view text) {
     if (chunks.empty() || chunks.back().capacity() - chunks.back().size() < text.size()) {

@@ -25,6 +25,10 @@ struct DateTime {
     friend bool operator==(const DateTime&, const DateTime&) = default;
 };
 
+// The automation date of a date (days from 30.12.1899; below day 0 the
+// fraction still counts forward from the day's midnight).
+double ToAutomationDateValue(const DateTime& value);
+
 struct Null {
     friend bool operator==(Null, Null) = default;
 };

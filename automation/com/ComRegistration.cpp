@@ -4,7 +4,6 @@
 
 #include <oleauto.h>
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,8 @@ namespace {
 // The automation marshaller, which marshals a dual interface by its type
 // library.
 constexpr char16_t kAutomationMarshaller[] = u"{00020424-0000-0000-C000-000000000046}";
+// The marshaller of a dispinterface: IDispatch's own.
+constexpr char16_t kDispatchMarshaller[] = u"{00020420-0000-0000-C000-000000000046}";
 
 struct Hive {
     HKEY root;
@@ -38,6 +39,26 @@ struct KeyValues {
     std::vector<std::pair<std::u16string, std::u16string>> named = {};
 };
 
+struct InterfaceEntry {
+    std::u16string id;
+    std::u16string name;
+    const char16_t* marshaller;
+};
+
+std::vector<InterfaceEntry> Interfaces(const ClassIdentity& identity) {
+    std::vector<InterfaceEntry> interfaces = {
+        {identity.interfaceId, identity.InterfaceName(), kAutomationMarshaller},
+        {identity.aliasId, identity.aliasName, kAutomationMarshaller}};
+    if (identity.HasEvents()) {
+        interfaces.push_back(
+            {identity.eventInterfaceId, identity.EventInterfaceName(), kDispatchMarshaller});
+    }
+    for (const auto& [id, name] : identity.otherInterfaces) {
+        interfaces.push_back({id, name, kAutomationMarshaller});
+    }
+    return interfaces;
+}
+
 std::vector<KeyValues> ClassKeys(const ClassIdentity& identity, const std::u16string& program) {
     const std::u16string progId = identity.ProgId();
     const std::u16string clsid = u"CLSID\\" + identity.classId;
@@ -52,15 +73,14 @@ std::vector<KeyValues> ClassKeys(const ClassIdentity& identity, const std::u16st
         {clsid + u"\\VERSION", libraryVersion},
         {clsid + u"\\Programmable", u""},
     };
-    // The default interface and its alias, marshalled by the type library.
-    const std::array<std::pair<std::u16string, std::u16string>, 2> interfaces = {
-        std::pair{identity.interfaceId, identity.InterfaceName()},
-        std::pair{identity.aliasId, identity.aliasName}};
-    for (const auto& [id, name] : interfaces) {
+    // The default interface, its alias and the library's other interfaces,
+    // marshalled by the type library; the event interface, a dispinterface,
+    // as IDispatch.
+    for (const auto& [id, name, marshaller] : Interfaces(identity)) {
         const std::u16string key = u"Interface\\" + id;
         keys.push_back({key, name});
-        keys.push_back({key + u"\\ProxyStubClsid", kAutomationMarshaller});
-        keys.push_back({key + u"\\ProxyStubClsid32", kAutomationMarshaller});
+        keys.push_back({key + u"\\ProxyStubClsid", marshaller});
+        keys.push_back({key + u"\\ProxyStubClsid32", marshaller});
         keys.push_back(
             {key + u"\\TypeLib", identity.typeLibrary.id, {{u"Version", libraryVersion}}});
     }
@@ -83,9 +103,10 @@ std::vector<KeyValues> TypeLibraryKeys(const ClassIdentity& identity,
 
 // Each key that registration creates at the top, for removal.
 std::vector<std::u16string> TopKeys(const ClassIdentity& identity, bool withTypeLibrary) {
-    std::vector<std::u16string> keys = {identity.ProgId(), u"CLSID\\" + identity.classId,
-                                        u"Interface\\" + identity.interfaceId,
-                                        u"Interface\\" + identity.aliasId};
+    std::vector<std::u16string> keys = {identity.ProgId(), u"CLSID\\" + identity.classId};
+    for (const InterfaceEntry& entry : Interfaces(identity)) {
+        keys.push_back(u"Interface\\" + entry.id);
+    }
     if (withTypeLibrary) {
         keys.push_back(u"TypeLib\\" + identity.typeLibrary.id);
     }
@@ -204,6 +225,15 @@ RegistrationResult Add(const ClassIdentity& identity, const std::u16string& prog
             std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
             result = RegisterTypeLib(library, path.data(), folder.data());
             library->Release();
+        }
+        // RegisterTypeLib files a library with a locale under that locale
+        // alone; the automation marshaller looks for the neutral one (Wine
+        // finds no other), so the library goes there too.
+        const std::u16string& locale = identity.typeLibrary.locale;
+        if (SUCCEEDED(result) && !locale.empty() && locale != u"0") {
+            const std::u16string neutral = u"TypeLib\\" + identity.typeLibrary.id + u"\\" +
+                                           LibraryVersion(identity.typeLibrary) + u"\\0\\win64";
+            result = HRESULT_FROM_WIN32(WriteKey(hive.root, {neutral, program}));
         }
         if (FAILED(result)) {
             DeleteKeys(hive.root, TopKeys(identity, false));

@@ -106,8 +106,8 @@ void Complain(const std::u16string& line) {
     std::fflush(stderr);
 }
 
-// The type information of the vtable side of a dual interface.
-ITypeInfo* LoadInterfaceInfo(REFIID iid) {
+// The type library that the program carries as its resource.
+ITypeLib* LoadProgramLibrary() {
     wchar_t path[MAX_PATH] = {};
     if (GetModuleFileNameW(nullptr, path, MAX_PATH) == 0) {
         return nullptr;
@@ -116,10 +116,19 @@ ITypeInfo* LoadInterfaceInfo(REFIID iid) {
     if (FAILED(LoadTypeLibEx(path, REGKIND_NONE, &library))) {
         return nullptr;
     }
+    return library;
+}
+
+// The thread message that wakes the message loop for posted work. Another
+// loop (COM's, while a call waits) may take it away; the work then runs
+// with the loop's next message, which the timer that posted it brings.
+constexpr UINT kPostedWork = WM_APP + 0x3C1;
+
+}  // namespace
+
+ITypeInfo* LoadInterfaceInfo(ITypeLib* library, REFIID iid) {
     ITypeInfo* info = nullptr;
-    const HRESULT found = library->GetTypeInfoOfGuid(iid, &info);
-    library->Release();
-    if (FAILED(found)) {
+    if (library == nullptr || FAILED(library->GetTypeInfoOfGuid(iid, &info))) {
         return nullptr;
     }
     HREFTYPE vtableSide = 0;
@@ -132,7 +141,20 @@ ITypeInfo* LoadInterfaceInfo(REFIID iid) {
     return info;
 }
 
-}  // namespace
+PostedWork::PostedWork() : thread_(GetCurrentThreadId()) {}
+
+void PostedWork::Post(std::function<void()> work) {
+    queue_.push_back(std::move(work));
+    PostThreadMessageW(thread_, kPostedWork, 0, 0);
+}
+
+void PostedWork::RunPosted() {
+    while (!queue_.empty()) {
+        std::function<void()> work = std::move(queue_.front());
+        queue_.pop_front();
+        work();
+    }
+}
 
 ComServer::ComServer(const ClassDescription& description, ComObjectMaker make,
                      std::chrono::milliseconds startIdle)
@@ -148,6 +170,13 @@ ComServer::~ComServer() {
     if (typeInfo_ != nullptr) {
         typeInfo_->Release();
     }
+    if (library_ != nullptr) {
+        library_->Release();
+    }
+}
+
+IID ComServer::EventInterfaceId() const {
+    return GuidOf(description_.identity.eventInterfaceId);
 }
 
 int ComServer::Run() {
@@ -157,7 +186,8 @@ int ComServer::Run() {
         return 1;
     }
     int status = 0;
-    typeInfo_ = LoadInterfaceInfo(interfaceId_);
+    library_ = LoadProgramLibrary();
+    typeInfo_ = LoadInterfaceInfo(library_, interfaceId_);
     IMessageFilter* previous = nullptr;
     DWORD cookie = 0;
     const CLSID classId = GuidOf(description_.identity.classId);
@@ -186,8 +216,17 @@ int ComServer::Run() {
                 }
                 continue;
             }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
+            if (message.message != kPostedWork || message.hwnd != nullptr) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            // Here no call runs: the loop is the server's own. Posted work
+            // counts as a call: while it waits for a client (an event), other
+            // clients' calls are asked to retry, as during any call.
+            if (host_ != nullptr && host_->HasWork()) {
+                CallScope running(*this);
+                host_->RunPosted();
+            }
         }
         CoRevokeClassObject(cookie);
     }
@@ -196,15 +235,29 @@ int ComServer::Run() {
         typeInfo_->Release();
         typeInfo_ = nullptr;
     }
+    if (library_ != nullptr) {
+        library_->Release();
+        library_ = nullptr;
+    }
     CoUninitialize();
     return status;
 }
 
 HRESULT ComServer::CreateObject(REFIID iid, void** result) {
     IUnknown* object = nullptr;
+    // The object's events go to the sinks that clients connect to its
+    // connection point, which the object finds here while it is made.
+    struct NewSinks {
+        std::shared_ptr<EventSinks>& sinks;
+        ~NewSinks() { sinks.reset(); }
+    } newSinks{newSinks_};
     try {
-        object =
-            make_(*this, description_.create([](const std::u16string&, std::vector<Value>) {}));
+        EventRaiser raise = [](const std::u16string&, std::vector<Value>) {};
+        if (description_.identity.HasEvents()) {
+            newSinks_ = std::make_shared<EventSinks>();
+            raise = RaiserFor(description_, newSinks_);
+        }
+        object = make_(*this, description_.create(raise));
     } catch (const AutomationError& error) {
         const HRESULT failed = Report(error, description_.identity.typeLibrary.name, interfaceId_);
         // A server that was started for this creation has nothing left to do.

@@ -9,14 +9,43 @@
 #include <oaidl.h>
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 
+#include "automation/AutomationHost.h"
 #include "automation/ClassDescription.h"
+#include "automation/com/ConnectionPoint.h"
 
 namespace trx::com {
 
 class ComServer;
+
+// The type information of the vtable side of a dual interface of the
+// library (which ITypeInfo::Invoke calls); null when it has none.
+ITypeInfo* LoadInterfaceInfo(ITypeLib* library, REFIID iid);
+
+// What a COM server offers the classes it serves besides the calls: work
+// posted by a class (its timer's ticks) runs in the server's own message
+// loop, between calls; never inside one, also not inside the modal loop in
+// which COM waits for a client's event handler. Made before the class
+// description that takes it, and handed to the server (ComServer::Serve).
+class PostedWork final : public AutomationHost {
+  public:
+    PostedWork();
+    void Post(std::function<void()> work) override;
+    // COM tells a server nothing of a client that has gone until a call to
+    // it fails, so every caller counts as connected.
+    bool CallerConnected() override { return true; }
+
+    bool HasWork() const { return !queue_.empty(); }
+    // Runs the work posted so far, in order (also work that it posts).
+    void RunPosted();
+
+  private:
+    DWORD thread_;
+    std::deque<std::function<void()>> queue_;
+};
 
 // Makes the COM object of the class's default interface around a served
 // object; the result has no reference yet.
@@ -39,7 +68,12 @@ class ComServer {
     // error).
     int Run();
 
+    // Runs the work posted to host between calls; before Run.
+    void Serve(PostedWork& host) { host_ = &host; }
+
     const ClassDescription& Description() const { return description_; }
+    // The program's type library; null before Run.
+    ITypeLib* TypeLibrary() const { return library_; }
     // The type information of the default interface (its vtable side), from
     // the type library that the program carries. Null before Run.
     ITypeInfo* TypeInfo() const { return typeInfo_; }
@@ -49,6 +83,11 @@ class ComServer {
     // Makes an object for a client; the HRESULT and error object of a
     // failed creation go to that client.
     HRESULT CreateObject(REFIID iid, void** result);
+
+    // The sinks of the object that is being made (for its connection point);
+    // null for a class without events.
+    std::shared_ptr<EventSinks> SinksOfNewObject() const { return newSinks_; }
+    IID EventInterfaceId() const;
 
     // An object lives: the process stays.
     void ObjectMade();
@@ -87,7 +126,10 @@ class ComServer {
     std::chrono::milliseconds startIdle_;
     IID interfaceId_;
     IID aliasId_;
+    ITypeLib* library_ = nullptr;
     ITypeInfo* typeInfo_ = nullptr;
+    PostedWork* host_ = nullptr;
+    std::shared_ptr<EventSinks> newSinks_;
     int callsRunning_ = 0;
     bool refuseNextCall_ = false;
     bool objectMade_ = false;

@@ -99,4 +99,31 @@ HRESULT Store(const Value& value, BSTR* out) {
     return *out == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
+HRESULT ToVariant(const Value& value, VARIANT* out) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    VariantInit(out);
+    switch (TypeOf(value)) {
+        case ValueType::Empty:
+            return S_OK;
+        case ValueType::Boolean:
+            V_VT(out) = VT_BOOL;
+            return Store(value, &V_BOOL(out));
+        case ValueType::Text:
+            V_VT(out) = VT_BSTR;
+            return Store(value, &V_BSTR(out));
+        case ValueType::Int32:
+            V_VT(out) = VT_I4;
+            V_I4(out) = std::get<std::int32_t>(value);
+            return S_OK;
+        case ValueType::Date:
+            V_VT(out) = VT_DATE;
+            return Store(value, &V_DATE(out));
+        case ValueType::RecordSet:
+            break;
+    }
+    return E_INVALIDARG;
+}
+
 }  // namespace trx::com

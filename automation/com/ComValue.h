@@ -41,4 +41,8 @@ HRESULT Store(const Value& value, BSTR* out);
 HRESULT Store(const Value& value, long* out);
 HRESULT Store(const Value& value, DATE* out);
 
+// A value as a VARIANT of its type (an event's argument); the caller clears
+// it. A record set has no VARIANT form here: E_INVALIDARG.
+HRESULT ToVariant(const Value& value, VARIANT* out);
+
 }  // namespace trx::com

@@ -2,16 +2,20 @@
 
 // The common part of every served COM object: IUnknown, IDispatch through
 // the type library (so late-bound and early-bound clients see the same
-// members) and error objects. A class's adaptor derives from it and
+// members), error objects, the class's type information and, for a class
+// with events, the connection point of its event interface. A class's adaptor derives from it and
 // implements its interface's slots by forwarding to the class description's
 // members by name.
 
 #include "platform/win32/Win32.h"
 
+#include <ocidl.h>
 #include <oleauto.h>
+#include <olectl.h>
 
 #include <memory>
 #include <new>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -25,10 +29,16 @@
 namespace trx::com {
 
 template <class Interface>
-class DualObject : public Interface, public ISupportErrorInfo {
+class DualObject : public Interface,
+                   public ISupportErrorInfo,
+                   public IProvideClassInfo2,
+                   public IConnectionPointContainer {
   public:
     DualObject(ComServer& server, std::unique_ptr<ServedObject> object)
         : server_(server), object_(std::move(object)) {
+        if (auto sinks = server_.SinksOfNewObject()) {
+            events_.emplace(*this, server_.EventInterfaceId(), std::move(sinks));
+        }
         server_.ObjectMade();
     }
     virtual ~DualObject() { server_.ObjectGone(); }
@@ -45,6 +55,10 @@ class DualObject : public Interface, public ISupportErrorInfo {
             *result = static_cast<Interface*>(this);
         } else if (iid == IID_ISupportErrorInfo) {
             *result = static_cast<ISupportErrorInfo*>(this);
+        } else if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2) {
+            *result = static_cast<IProvideClassInfo2*>(this);
+        } else if (iid == IID_IConnectionPointContainer && events_) {
+            *result = static_cast<IConnectionPointContainer*>(this);
         } else {
             *result = nullptr;
             return E_NOINTERFACE;
@@ -111,6 +125,54 @@ class DualObject : public Interface, public ISupportErrorInfo {
                    : S_FALSE;
     }
 
+    // IProvideClassInfo2: the class as the type library describes it, and
+    // its event interface.
+    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override {
+        if (info == nullptr) {
+            return E_POINTER;
+        }
+        *info = nullptr;
+        ITypeLib* library = server_.TypeLibrary();
+        if (library == nullptr) {
+            return E_UNEXPECTED;
+        }
+        return library->GetTypeInfoOfGuid(GuidOf(server_.Description().identity.classId), info);
+    }
+    HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override {
+        if (guid == nullptr) {
+            return E_POINTER;
+        }
+        *guid = GUID_NULL;
+        if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+            return E_INVALIDARG;
+        }
+        if (!events_) {
+            return E_FAIL;
+        }
+        *guid = events_->EventInterface();
+        return S_OK;
+    }
+
+    // IConnectionPointContainer: the one connection point of the events.
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override {
+        if (points != nullptr) {
+            *points = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
+        if (point == nullptr) {
+            return E_POINTER;
+        }
+        *point = nullptr;
+        if (!events_ || iid != events_->EventInterface()) {
+            return CONNECT_E_NOCONNECTION;
+        }
+        events_->AddRef();
+        *point = &*events_;
+        return S_OK;
+    }
+
   protected:
     // Calls the method `name` with every argument given (the type library
     // has filled in the defaults of omitted ones) and stores its result.
@@ -122,6 +184,19 @@ class DualObject : public Interface, public ISupportErrorInfo {
         }
         return Guarded([&] { return Store(method->call(*object_, args), result); });
     }
+
+    // The same with a conversion of the result of its own: store(value)
+    // gives the HRESULT.
+    template <class StoreResult>
+    HRESULT CallMethodAs(std::u16string_view name, std::vector<Value> args, StoreResult store) {
+        const MethodInfo* method = server_.Description().FindMethod(name);
+        if (method == nullptr) {
+            return E_NOTIMPL;
+        }
+        return Guarded([&] { return store(method->call(*object_, args)); });
+    }
+
+    ComServer& Server() const { return server_; }
 
     template <class Out>
     HRESULT Get(std::u16string_view name, Out* result) {
@@ -169,6 +244,7 @@ class DualObject : public Interface, public ISupportErrorInfo {
 
     ComServer& server_;
     std::unique_ptr<ServedObject> object_;
+    std::optional<ConnectionPoint> events_;
     ULONG references_ = 0;
 };
 

@@ -44,8 +44,6 @@ constexpr std::array<TypeName, 7> kTypeNames{{
     {FieldType::Binary, u"binary"},
 }};
 
-constexpr std::int64_t kNanosPerDay = 86400LL * 1000000000LL;
-
 QVariant NullValue() {
     return QVariant::fromValue(QVariantList());
 }
@@ -246,17 +244,6 @@ std::shared_ptr<const RecordSet> DecodeRecordSet(const QVariant& fieldsArg,
         }
     }
     return builder.Build();
-}
-
-double ToAutomationDateValue(const DateTime& value) {
-    const std::int64_t day = AutomationDayOf(value.year, value.month, value.day);
-    const std::int64_t nanos =
-        ((static_cast<std::int64_t>(value.hour) * 60 + value.minute) * 60 + value.second) *
-            1000000000LL +
-        value.nanosecond;
-    const double fraction = static_cast<double>(nanos) / static_cast<double>(kNanosPerDay);
-    const auto whole = static_cast<double>(day);
-    return day >= 0 ? whole + fraction : whole - fraction;
 }
 
 DateTime FromAutomationDateValue(double value) {

@@ -45,9 +45,8 @@ class RecordSetWireError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Automation dates (days from 30.12.1899; below day 0 the fraction still
-// counts forward from the day's midnight). Decoding rounds to the millisecond.
-double ToAutomationDateValue(const DateTime& value);
+// An automation date back as a record set's date (ToAutomationDateValue in
+// platform/RecordSet.h is the other way), rounded to the millisecond.
 DateTime FromAutomationDateValue(double value);
 
 }  // namespace trx

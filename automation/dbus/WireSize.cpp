@@ -9,6 +9,9 @@
 #include <QSequentialIterable>
 #include <QStringList>
 
+#include <optional>
+#include <unordered_map>
+
 namespace trx {
 namespace {
 
@@ -79,8 +82,8 @@ class Counter {
   public:
     bool Arguments(const QVariantList& arguments) {
         for (const QVariant& argument : arguments) {
-            const char* signature = QDBusMetaType::typeToSignature(argument.metaType());
-            if (signature == nullptr || !Value(QString::fromLatin1(signature), argument)) {
+            const QString* signature = SignatureOf(argument.metaType());
+            if (signature == nullptr || !Value(*signature, argument)) {
                 return false;
             }
         }
@@ -98,13 +101,27 @@ class Counter {
         if (value.metaType() == QMetaType::fromType<QDBusVariant>()) {
             value = value.value<QDBusVariant>().variant();
         }
-        const char* signature = QDBusMetaType::typeToSignature(value.metaType());
-        if (signature == nullptr) {
+        const QString* type = SignatureOf(value.metaType());
+        if (type == nullptr) {
             return false;
         }
-        const QString type = QString::fromLatin1(signature);
-        size_ += 1 + type.size() + 1;
-        return Value(type, value);
+        size_ += 1 + type->size() + 1;
+        return Value(*type, value);
+    }
+
+    // The D-Bus signature of a type, or nullptr; looked up once per type, as
+    // a record set asks for it of every value.
+    const QString* SignatureOf(QMetaType type) {
+        auto found = signatures_.find(type.id());
+        if (found == signatures_.end()) {
+            const char* signature = QDBusMetaType::typeToSignature(type);
+            found = signatures_
+                        .emplace(type.id(), signature == nullptr
+                                                ? std::nullopt
+                                                : std::optional(QString::fromLatin1(signature)))
+                        .first;
+        }
+        return found->second ? &*found->second : nullptr;
     }
 
     bool Value(QStringView type, const QVariant& value) {
@@ -187,10 +204,35 @@ class Counter {
             }
             return true;
         }
+        // A record set's rows (aav) are walked directly: the generic
+        // iteration copies every value, and the rows are a reply's bulk.
+        if (value.metaType() == QMetaType::fromType<QVariantList>()) {
+            return Elements(element, *static_cast<const QVariantList*>(value.constData()));
+        }
+        if (value.metaType() == QMetaType::fromType<QList<QVariantList>>() && element == u"av") {
+            for (const QVariantList& row :
+                 *static_cast<const QList<QVariantList>*>(value.constData())) {
+                Align(4);
+                size_ += 4;
+                if (!Elements(element.mid(1), row)) {
+                    return false;
+                }
+            }
+            return true;
+        }
         if (!value.canView<QSequentialIterable>()) {
             return false;
         }
         for (const QVariant& item : value.value<QSequentialIterable>()) {
+            if (!Value(element, item)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool Elements(QStringView element, const QVariantList& items) {
+        for (const QVariant& item : items) {
             if (!Value(element, item)) {
                 return false;
             }
@@ -216,6 +258,7 @@ class Counter {
     }
 
     std::int64_t size_ = 0;
+    std::unordered_map<int, std::optional<QString>> signatures_;
 };
 
 }  // namespace

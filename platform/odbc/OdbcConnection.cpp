@@ -13,6 +13,14 @@
 #include "common/Text.h"
 #include "platform/odbc/OdbcDiagnostics.h"
 
+#ifdef _WIN32
+// With UNICODE the plain names stand for the wide functions; where this
+// code calls a plain name, it means the 8-bit function.
+#undef SQLDescribeCol
+#undef SQLExecDirect
+#undef SQLGetDiagRec
+#endif
+
 namespace trx {
 
 namespace {
@@ -130,8 +138,16 @@ void RequireSqliteFile(const std::u16string& connectString) {
     if (file.empty() || file == u":memory:") {
         return;
     }
+#ifdef _WIN32
+    // A path rooted without a drive is, under Wine, the host's own path for
+    // the host's driver; Windows cannot look at it. The driver's NoCreat
+    // keeps it from making the file.
+    if (file.front() == u'/') {
+        return;
+    }
+#endif
     std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::path(ToUtf8(file)), error)) {
+    if (!std::filesystem::exists(std::filesystem::path(file), error)) {
         throw DatabaseError(u"Die SQLite-Datenbank '" + file + u"' gibt es nicht.");
     }
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#ifdef _WIN32
+// Windows's ODBC headers need <windows.h> first.
+#include "platform/win32/Win32.h"
+#endif
 #include <sql.h>
 
 #include <memory>

@@ -1,5 +1,9 @@
 #include "platform/odbc/OdbcConnectionFactory.h"
 
+#ifdef _WIN32
+// Windows's ODBC headers need <windows.h> first.
+#include "platform/win32/Win32.h"
+#endif
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>

@@ -8,6 +8,14 @@
 #include "common/Text.h"
 #include "platform/Database.h"
 
+#ifdef _WIN32
+// With UNICODE the plain names stand for the wide functions; where this
+// code calls a plain name, it means the 8-bit function.
+#undef SQLDescribeCol
+#undef SQLExecDirect
+#undef SQLGetDiagRec
+#endif
+
 namespace trx::odbc {
 
 namespace {

@@ -65,15 +65,3 @@ TEST(QtMessageBox, ShowsIconTitleTextAndOkAlone) {
 
 }  // namespace
 }  // namespace trx
-
-// The box needs a Qt application; without a display it lives offscreen, also
-// when the build lists the tests (which runs this program with no test
-// environment set).
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -56,9 +56,3 @@ TEST(QtTimer, StoppedTimerNeverTicksAndOwnerMayDropItFromItsTick) {
 
 }  // namespace
 }  // namespace trx
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

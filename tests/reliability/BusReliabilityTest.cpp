@@ -2,8 +2,8 @@
 // through the service files that their own /RegServer writes.
 
 #include "automation/dbus/AutomationClient.h"
-#include "automation/dbus/tests/PrivateBus.h"
 #include "tests/reliability/Child.h"
+#include "tests/support/PrivateBus.h"
 #include "tests/support/TempDir.h"
 
 #include <QDBusConnectionInterface>

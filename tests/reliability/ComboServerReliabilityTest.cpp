@@ -3,10 +3,10 @@
 
 #include "automation/dbus/AutomationClient.h"
 #include "automation/dbus/RecordSetWire.h"
-#include "automation/dbus/tests/PrivateBus.h"
 #include "common/AutomationError.h"
 #include "platform/qt/QtText.h"
 #include "tests/reliability/Child.h"
+#include "tests/support/PrivateBus.h"
 
 #include <QDBusConnectionInterface>
 #include <QProcess>

@@ -1,12 +1,14 @@
-// vxRegCPX.CPXFile and vxTRXVer.Version as a C++ client of the suite uses
-// them: registered with /RegServer, created by COM, called late-bound by
-// name through IDispatch and early-bound through the interface of the type
-// library; errors, unregistration and the servers' end.
+// vxRegCPX.CPXFile, vxTRXVer.Version and VXBComboServer.VXComboDB as a C++
+// client of the suite uses them: registered with /RegServer, created by COM,
+// called late-bound by name through IDispatch and early-bound through the
+// interface of the type library; errors, events through a connection point,
+// the record set, unregistration and the servers' end.
 
 #include <gtest/gtest.h>
 
 #include "platform/win32/Win32.h"
 
+#include <ocidl.h>
 #include <oleauto.h>
 #include <tlhelp32.h>
 
@@ -16,8 +18,11 @@
 #include <iostream>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "VXBComboServer.h"
 #include "automation/com/ComValue.h"
+#include "combolist/VXComboDB.h"
 #include "common/Text.h"
 #include "platform/win32/WideText.h"
 #include "tests/support/TempDir.h"
@@ -369,6 +374,238 @@ TEST_F(ComClient, ServersEndAfterTheirLastObject) {
                   << " ms after its last object was released\n";
         CloseHandle(server);
     }
+}
+
+// The client's side of VXComboDB's events: records each one, and may call
+// the object from its DataSourceReady handler, as a client's handler can.
+class EventSink final : public IDispatch {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
+        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != DIID___VXComboDB) {
+            *result = nullptr;
+            return E_NOINTERFACE;
+        }
+        *result = static_cast<IDispatch*>(this);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override {
+        if (id == 1 && params->cArgs == 1 && V_VT(&params->rgvarg[0]) == VT_BSTR) {
+            events.push_back("DataSourceReady " +
+                             ToUtf8(com::FromBstr(V_BSTR(&params->rgvarg[0]))));
+            if (callBack != nullptr) {
+                CallBack();
+            }
+        } else if (id == 2 && params->cArgs == 0) {
+            events.push_back("Ready");
+        } else {
+            events.push_back("unexpected " + std::to_string(id));
+        }
+        return S_OK;
+    }
+
+    std::vector<std::string> events;
+    // Set: the DataSourceReady handler calls ComboList("Kunden") on it.
+    IDispatch* callBack = nullptr;
+    HRESULT nestedResult = S_OK;
+    EXCEPINFO nestedError{};
+    std::chrono::steady_clock::duration nestedTook{};
+
+  private:
+    void CallBack() {
+        IDispatch* object = std::exchange(callBack, nullptr);  // once
+        VARIANT name;
+        V_VT(&name) = VT_BSTR;
+        V_BSTR(&name) = com::ToBstr(u"Kunden");
+        DISPPARAMS args{&name, nullptr, 1, 0};
+        VARIANT result;
+        VariantInit(&result);
+        const auto started = std::chrono::steady_clock::now();
+        nestedResult = object->Invoke(0x68030000, IID_NULL, 0, DISPATCH_PROPERTYGET, &args, &result,
+                                      &nestedError, nullptr);
+        nestedTook = std::chrono::steady_clock::now() - started;
+        VariantClear(&result);
+        VariantClear(&name);
+    }
+};
+
+class ComboClient : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::copy_file(TRX_VXBCBOSV_EXE, dir_.Path() / "VXBCboSv.exe");
+        const ProgramRun run = RunProgram(Path("VXBCboSv.exe"), u"/RegServer", Path(""));
+        ASSERT_EQ(run.exitCode, 0u) << run.err;
+        ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_VXComboDB, nullptr, CLSCTX_LOCAL_SERVER,
+                                                  IID__VXComboDB,
+                                                  reinterpret_cast<void**>(&db_.p)));
+        Held<IConnectionPointContainer> container;
+        ASSERT_HRESULT_SUCCEEDED(db_->QueryInterface(IID_IConnectionPointContainer,
+                                                     reinterpret_cast<void**>(&container.p)));
+        ASSERT_HRESULT_SUCCEEDED(container->FindConnectionPoint(DIID___VXComboDB, &point_.p));
+        ASSERT_HRESULT_SUCCEEDED(point_->Advise(&sink_, &cookie_));
+    }
+    void TearDown() override {
+        if (point_.p != nullptr) {
+            point_->Unadvise(cookie_);
+        }
+        point_.Reset();
+        db_.Reset();
+        CoUninitialize();
+        RunProgram(Path("VXBCboSv.exe"), u"/UnRegServer", Path(""));
+    }
+
+    std::u16string Path(const char* name) const { return (dir_.Path() / name).u16string(); }
+
+    // Init and the two lists of the example database, Kunden with a filter.
+    void DefineLists() {
+        ASSERT_HRESULT_SUCCEEDED(db_->Init(0));
+        // The SQLite driver is the host's: it opens the file by its host path.
+        BSTR connect = com::ToBstr(u"Driver=SQLite3;Database=" + FromUtf8(TRX_EXAMPLE_DB));
+        BSTR kunden = com::ToBstr(u"Kunden");
+        BSTR name = com::ToBstr(u"Name");
+        BSTR nr = com::ToBstr(u"Nr");
+        BSTR active = com::ToBstr(u"Aktiv=1");
+        BSTR zahlungsarten = com::ToBstr(u"Zahlungsarten");
+        BSTR bezeichnung = com::ToBstr(u"Bezeichnung");
+        BSTR kuerzel = com::ToBstr(u"Kuerzel");
+        BSTR none = com::ToBstr(u"");
+        EXPECT_HRESULT_SUCCEEDED(db_->AddComboList(connect, kunden, name, nr, active));
+        EXPECT_HRESULT_SUCCEEDED(
+            db_->AddComboList(connect, zahlungsarten, bezeichnung, kuerzel, none));
+        for (BSTR text :
+             {connect, kunden, name, nr, active, zahlungsarten, bezeichnung, kuerzel, none}) {
+            SysFreeString(text);
+        }
+    }
+
+    HRESULT ComboList(const char16_t* name, IDispatch** result) {
+        BSTR text = com::ToBstr(name);
+        const HRESULT got = db_->get_ComboList(text, result);
+        SysFreeString(text);
+        return got;
+    }
+
+    TempDir dir_;
+    Held<_VXComboDB> db_;
+    Held<IConnectionPoint> point_;
+    EventSink sink_;
+    DWORD cookie_ = 0;
+};
+
+using Events = std::vector<std::string>;
+
+TEST_F(ComboClient, ComboListBeforeTheFirstTickLoadsBothListsAndReturnsTheRows) {
+    Held<IProvideClassInfo2> info;
+    ASSERT_HRESULT_SUCCEEDED(
+        db_->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&info.p)));
+    GUID events{};
+    EXPECT_HRESULT_SUCCEEDED(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events));
+    EXPECT_EQ(events, DIID___VXComboDB);
+
+    DefineLists();
+    Held<IDispatch> list;
+    ASSERT_HRESULT_SUCCEEDED(ComboList(u"Kunden", &list.p));
+    EXPECT_EQ(sink_.events,
+              (Events{"DataSourceReady Kunden", "DataSourceReady Zahlungsarten", "Ready"}));
+
+    Held<IComboRecordSet> rs;
+    ASSERT_HRESULT_SUCCEEDED(
+        list->QueryInterface(IID_IComboRecordSet, reinterpret_cast<void**>(&rs.p)));
+    LONG count = 0;
+    ASSERT_HRESULT_SUCCEEDED(rs->get_RecordCount(&count));
+    EXPECT_EQ(count, 4);
+    // The whole list in one call: fields x records.
+    VARIANT rows;
+    VariantInit(&rows);
+    ASSERT_HRESULT_SUCCEEDED(rs->GetRows(-1, &rows));
+    ASSERT_EQ(V_VT(&rows), VT_ARRAY | VT_VARIANT);
+    LONG fields = 0;
+    LONG records = 0;
+    SafeArrayGetUBound(V_ARRAY(&rows), 1, &fields);
+    SafeArrayGetUBound(V_ARRAY(&rows), 2, &records);
+    EXPECT_EQ(fields, 1);
+    EXPECT_EQ(records, 3);
+    LONG at[2] = {0, 0};  // the field, then the record
+    VARIANT cell;
+    VariantInit(&cell);
+    ASSERT_HRESULT_SUCCEEDED(SafeArrayGetElement(V_ARRAY(&rows), at, &cell));
+    ASSERT_EQ(V_VT(&cell), VT_BSTR);
+    EXPECT_EQ(Text(V_BSTR(&cell)), "Bäckerei Öztürk");
+    at[0] = 1;
+    at[1] = 3;
+    ASSERT_HRESULT_SUCCEEDED(SafeArrayGetElement(V_ARRAY(&rows), at, &cell));
+    ASSERT_EQ(V_VT(&cell), VT_I4);
+    EXPECT_EQ(V_I4(&cell), 1005);
+    VariantClear(&rows);
+    VARIANT_BOOL eof = VARIANT_FALSE;
+    ASSERT_HRESULT_SUCCEEDED(rs->get_EOF(&eof));
+    EXPECT_EQ(eof, VARIANT_TRUE);
+
+    // The lists are loaded: no further run, no further events.
+    Held<IDispatch> again;
+    ASSERT_HRESULT_SUCCEEDED(ComboList(u"Zahlungsarten", &again.p));
+    EXPECT_NE(again.p, nullptr);
+    EXPECT_EQ(sink_.events.size(), 3u);
+
+    // Refresh of a name never defined: the number the server reports on
+    // every platform.
+    BSTR unknown = com::ToBstr(u"Lieferanten");
+    EXPECT_EQ(db_->Refresh(unknown), static_cast<HRESULT>(kErrComboNotDefined));
+    SysFreeString(unknown);
+}
+
+TEST_F(ComboClient, TheTimerLoadsBetweenCallsAndTellsTheSink) {
+    DefineLists();
+    // Nothing is loaded inside the calls; the ticks come through the
+    // server's own loop once they have returned.
+    EXPECT_TRUE(sink_.events.empty());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (sink_.events.size() < 3 && std::chrono::steady_clock::now() < deadline) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        Sleep(20);
+    }
+    EXPECT_EQ(sink_.events,
+              (Events{"DataSourceReady Kunden", "DataSourceReady Zahlungsarten", "Ready"}));
+}
+
+// A ComboList from a DataSourceReady handler during the first load finds
+// the run in progress: it waits its ten seconds and fails with the time-out.
+TEST_F(ComboClient, NestedComboListDuringAFirstLoadTimesOut) {
+    DefineLists();
+    Held<IDispatch> dispatch;
+    ASSERT_HRESULT_SUCCEEDED(
+        db_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch.p)));
+    sink_.callBack = dispatch.p;
+    Held<IDispatch> list;
+    ASSERT_HRESULT_SUCCEEDED(ComboList(u"Kunden", &list.p));
+    EXPECT_NE(list.p, nullptr);
+
+    EXPECT_EQ(sink_.nestedResult, DISP_E_EXCEPTION);
+    EXPECT_EQ(static_cast<unsigned long>(sink_.nestedError.scode), 0x80041388ul);
+    EXPECT_EQ(Text(sink_.nestedError.bstrSource), "VXBComboServer");
+    EXPECT_EQ(Text(sink_.nestedError.bstrDescription),
+              "Es dauerte zu lange, bis die Aktion ausgeführt werden konnte.");
+    SysFreeString(sink_.nestedError.bstrHelpFile);
+    const double seconds = std::chrono::duration<double>(sink_.nestedTook).count();
+    std::cout << "the nested ComboList failed after " << seconds << " s\n";
+    EXPECT_GE(seconds, 9.5);
+    // The run went on after the handler: both lists and Ready.
+    EXPECT_EQ(sink_.events,
+              (Events{"DataSourceReady Kunden", "DataSourceReady Zahlungsarten", "Ready"}));
 }
 
 }  // namespace

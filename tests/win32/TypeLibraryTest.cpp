@@ -9,10 +9,12 @@
 #include <oleauto.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "automation/com/ComValue.h"
+#include "combolist/VXComboDBClass.h"
 #include "common/Text.h"
 #include "platform/win32/WideText.h"
 #include "registrar/CPXFileClass.h"
@@ -110,7 +112,12 @@ void ExpectSlot(ITypeInfo* info, UINT index, const Slot& slot) {
         if (param.IsOptional() && (flags & PARAMFLAG_FHASDEFAULT)) {
             const VARIANT& fallback = element.paramdesc.pparamdescex->varDefaultValue;
             ASSERT_EQ(V_VT(&fallback), VariantTag(param.type));
-            EXPECT_EQ(V_BOOL(&fallback), std::get<AutoBool>(*param.defaultValue));
+            if (param.type == ValueType::Text) {
+                EXPECT_EQ(com::FromBstr(V_BSTR(&fallback)),
+                          std::get<std::u16string>(*param.defaultValue));
+            } else {
+                EXPECT_EQ(V_BOOL(&fallback), std::get<AutoBool>(*param.defaultValue));
+            }
         }
     }
     if (hasResult) {
@@ -120,6 +127,39 @@ void ExpectSlot(ITypeInfo* info, UINT index, const Slot& slot) {
         EXPECT_EQ(element.tdesc.lptdesc->vt, VariantTag(slot.result));
     }
     info->ReleaseFuncDesc(func);
+}
+
+// The event interface: the class's default source, a dispinterface with each
+// event at its dispatch identifier, its arguments by name.
+void ExpectEvents(ITypeInfo* coclass, const ClassDescription& description) {
+    const ClassIdentity& identity = description.identity;
+    INT flags = 0;
+    ASSERT_HRESULT_SUCCEEDED(coclass->GetImplTypeFlags(1, &flags));
+    EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+    HREFTYPE sourceRef = 0;
+    Held<ITypeInfo> source;
+    ASSERT_HRESULT_SUCCEEDED(coclass->GetRefTypeOfImplType(1, &sourceRef));
+    ASSERT_HRESULT_SUCCEEDED(coclass->GetRefTypeInfo(sourceRef, &source.p));
+    EXPECT_EQ(Name(source.p, MEMBERID_NIL), ToUtf8(identity.EventInterfaceName()));
+    TYPEATTR* attributes = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(source->GetTypeAttr(&attributes));
+    EXPECT_EQ(ToUtf8(com::GuidText(attributes->guid)), ToUtf8(identity.eventInterfaceId));
+    EXPECT_EQ(attributes->typekind, TKIND_DISPATCH);
+    const UINT functions = attributes->cFuncs;
+    source->ReleaseTypeAttr(attributes);
+    ASSERT_EQ(functions, description.events.size());
+    for (UINT i = 0; i < functions; ++i) {
+        const EventInfo& event = description.events[i];
+        FUNCDESC* func = nullptr;
+        ASSERT_HRESULT_SUCCEEDED(source->GetFuncDesc(i, &func));
+        EXPECT_EQ(Name(source.p, func->memid), ToUtf8(event.name));
+        EXPECT_EQ(static_cast<DispatchId>(func->memid), event.dispatchId);
+        ASSERT_EQ(static_cast<std::size_t>(func->cParams), event.args.size());
+        for (std::size_t a = 0; a < event.args.size(); ++a) {
+            EXPECT_EQ(func->lprgelemdescParam[a].tdesc.vt, VariantTag(event.args[a].type));
+        }
+        source->ReleaseFuncDesc(func);
+    }
 }
 
 void ExpectTypeLibraryOf(const char* program, const ClassDescription& description) {
@@ -202,7 +242,33 @@ void ExpectTypeLibraryOf(const char* program, const ClassDescription& descriptio
     ASSERT_HRESULT_SUCCEEDED(aliased->GetTypeAttr(&aliasedAttributes));
     EXPECT_EQ(ToUtf8(com::GuidText(aliasedAttributes->guid)), ToUtf8(identity.interfaceId));
     aliased->ReleaseTypeAttr(aliasedAttributes);
+
+    if (identity.HasEvents()) {
+        ExpectEvents(coclass.p, description);
+    }
+    // The other interfaces that registration files, by their GUIDs and names.
+    for (const auto& [id, interfaceName] : identity.otherInterfaces) {
+        Held<ITypeInfo> other;
+        ASSERT_HRESULT_SUCCEEDED(library->GetTypeInfoOfGuid(com::GuidOf(id), &other.p));
+        EXPECT_EQ(Name(other.p, MEMBERID_NIL), ToUtf8(interfaceName));
+    }
 }
+
+// What the combo-list class needs to be described; none of it runs here.
+class Unused : public ConnectionFactory,
+               public TimerFactory,
+               public Sleeper,
+               public AutomationHost {
+  public:
+    std::unique_ptr<Connection> Open(const std::u16string&, const std::u16string&,
+                                     const std::u16string&, std::int32_t) override {
+        return nullptr;
+    }
+    std::unique_ptr<Timer> Create(std::function<void()>) override { return nullptr; }
+    void Sleep(std::int32_t) override {}
+    void Post(std::function<void()>) override {}
+    bool CallerConnected() override { return true; }
+};
 
 class NoClock : public Clock {
   public:
@@ -219,6 +285,12 @@ TEST(TypeLibrary, OfEachProgramMatchesTheClassItServes) {
     {
         const NoClock clock;
         ExpectTypeLibraryOf(TRX_VXTRXVER_EXE, VersionClass(clock, u"C:\\trx"));
+    }
+    {
+        Unused unused;
+        std::ostringstream errors;
+        ExpectTypeLibraryOf(TRX_VXBCBOSV_EXE,
+                            VXComboDBClass(unused, unused, unused, errors, unused));
     }
     CoUninitialize();
 }

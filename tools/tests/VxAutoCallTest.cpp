@@ -1,4 +1,4 @@
-#include "automation/dbus/tests/PrivateBus.h"
+#include "tests/support/PrivateBus.h"
 
 #include <gtest/gtest.h>
 

@@ -25,7 +25,7 @@ struct Outcome {
 
 // Runs the built vxini with `args`, its output going to files in `dir`.
 Outcome RunVxini(const TempDir& dir, std::vector<std::string> args) {
-    args.insert(args.begin(), VXINI_PATH);
+    args.insert(args.begin(), TRX_VXINI);
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());

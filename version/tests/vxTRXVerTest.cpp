@@ -24,14 +24,14 @@ class ProgramTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::filesystem::create_directory(dir_ / "bin");
-        std::filesystem::copy_file(VXTRXVER_PATH, Program());
+        std::filesystem::copy_file(TRX_VXTRXVER, Program());
         std::filesystem::permissions(Program(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add);
-        std::filesystem::copy_file(TRX_GUI_MODULE_PATH, Module());
+        std::filesystem::copy_file(TRX_GUI, Module());
     }
 
     std::filesystem::path Module() const {
-        return dir_ / "bin" / std::filesystem::path(TRX_GUI_MODULE_PATH).filename();
+        return dir_ / "bin" / std::filesystem::path(TRX_GUI).filename();
     }
 
     std::filesystem::path Program() const { return dir_ / "bin" / "vxTRXVer"; }

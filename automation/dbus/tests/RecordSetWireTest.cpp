@@ -1,5 +1,6 @@
 #include "automation/dbus/RecordSetWire.h"
-#include "automation/dbus/tests/PrivateBus.h"
+#include "automation/dbus/WireSize.h"
+#include "tests/support/PrivateBus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -114,6 +115,23 @@ TEST(RecordSetWireTest, MalformedRecordSetsAreRefused) {
                      RecordSetWireError)
             << c.what;
     }
+}
+
+// The size check before every reply walks the rows directly; it must count
+// what the wire format makes of them, padding, UTF-8 and NULLs included.
+TEST(RecordSetWireTest, ARecordSetsBodySizeIsCountedAsTheWireFormatLaysItOut) {
+    RecordSetBuilder b;
+    b.AddField(u"tx", FieldType::Text);
+    b.AddField(u"n", FieldType::Integer);
+    b.AppendText(0, u"\u00e4b");
+    b.AppendInteger(1, 5);
+    b.AppendNull(0);
+    b.AppendNull(1);
+    // a(ss): length 4, pad to 8, ("tx" 7, pad 1, "text" 9), pad to 32,
+    // ("n" 6, pad 2, "integer" 12) = 52. aav: length 4 = 56; row 1: length
+    // 4, v "s" 3, pad 1, "äb" 8, v "x" 3, pad 5, 8 = 88; row 2: length 4,
+    // two NULLs (v "av" 4, empty array 4) = 108.
+    EXPECT_EQ(MarshalledBodySize(EncodeRecordSet(b.Build().get())), 108);
 }
 
 TEST(RecordSetWireTest, AutomationDatesOfDaysAndTimes) {

@@ -1,8 +1,8 @@
 #include "automation/dbus/AutomationClient.h"
 #include "automation/dbus/RecordSetWire.h"
-#include "automation/dbus/tests/PrivateBus.h"
 #include "common/AutomationError.h"
 #include "platform/qt/QtText.h"
+#include "tests/support/PrivateBus.h"
 
 #include "tests/support/RecordSetRows.h"
 

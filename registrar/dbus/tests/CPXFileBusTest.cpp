@@ -1,5 +1,5 @@
 #include "automation/dbus/AutomationClient.h"
-#include "automation/dbus/tests/PrivateBus.h"
+#include "tests/support/PrivateBus.h"
 
 #include <QProcess>
 #include <QSettings>

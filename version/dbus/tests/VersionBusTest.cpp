@@ -1,6 +1,6 @@
 #include "automation/dbus/AutomationClient.h"
-#include "automation/dbus/tests/PrivateBus.h"
 #include "common/AutomationError.h"
+#include "tests/support/PrivateBus.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,14 @@
-#include "automation/dbus/tests/PrivateBus.h"
+#include "tests/support/PrivateBus.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <signal.h>
+#include <sys/prctl.h>
+
 #include <atomic>
-#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
@@ -35,7 +37,7 @@ std::string BusConfig(const std::filesystem::path& root, const std::filesystem::
 
 }  // namespace
 
-PrivateBus::PrivateBus() {
+PrivateBus::PrivateBus(const std::optional<std::filesystem::path>& daemonLog) {
     static std::atomic<int> counter{0};
     const auto services = ServiceFolder();
     std::filesystem::create_directories(services);
@@ -62,35 +64,53 @@ PrivateBus::PrivateBus() {
     daemon_.setArguments(
         {QStringLiteral("--config-file=") + QString::fromStdString(config.string()),
          QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (daemonLog) {
+        daemon_.setStandardErrorFile(QString::fromStdString(daemonLog->string()));
+    } else {
+        daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    // A test that runs out of time is killed; its daemon must not outlive it
+    // (the servers it started end with their bus).
+    daemon_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     daemon_.start();
+    const char* failure = nullptr;
     if (!daemon_.waitForStarted(10000)) {
-        throw std::runtime_error("dbus-daemon does not start");
+        failure = "dbus-daemon does not start";
+    } else {
+        // The daemon prints its address once it listens.
+        QDeadlineTimer deadline(10000);
+        while (!daemon_.canReadLine() && daemon_.state() == QProcess::Running &&
+               !deadline.hasExpired()) {
+            daemon_.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+        }
+        connectionName_ = QStringLiteral("trx-private-bus-%1").arg(++counter);
+        if (!daemon_.canReadLine()) {
+            failure = "dbus-daemon does not listen";
+        } else if (!QDBusConnection::connectToBus(address_, connectionName_).isConnected()) {
+            failure = "cannot connect to the private bus";
+        }
     }
-    // The daemon prints its address once it listens.
-    QDeadlineTimer deadline(10000);
-    while (!daemon_.canReadLine() && !deadline.hasExpired()) {
-        daemon_.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
-    }
-    if (!daemon_.canReadLine()) {
-        throw std::runtime_error("dbus-daemon does not listen");
-    }
-    connectionName_ = QStringLiteral("trx-test-bus-%1").arg(++counter);
-    auto connection = QDBusConnection::connectToBus(address_, connectionName_);
-    if (!connection.isConnected()) {
-        throw std::runtime_error("cannot connect to the private bus");
+    if (failure != nullptr) {
+        Stop();
+        throw std::runtime_error(failure);
     }
 }
 
 PrivateBus::~PrivateBus() {
+    Stop();
+}
+
+void PrivateBus::Stop() {
     for (const auto& name : extraConnections_) {
         QDBusConnection::disconnectFromBus(name);
     }
     QDBusConnection::disconnectFromBus(connectionName_);
-    daemon_.terminate();
-    if (!daemon_.waitForFinished(5000)) {
-        daemon_.kill();
-        daemon_.waitForFinished(5000);
+    if (daemon_.state() != QProcess::NotRunning) {
+        daemon_.terminate();
+        if (!daemon_.waitForFinished(5000)) {
+            daemon_.kill();
+            daemon_.waitForFinished(5000);
+        }
     }
     for (const auto& [name, value] : savedEnvironment_) {
         if (value) {
@@ -142,6 +162,14 @@ QString PrivateBus::Owner(const QString& name) const {
     return reply.isValid() ? reply.value() : QString();
 }
 
+bool PrivateBus::EndOwner(const QString& name, std::chrono::milliseconds deadline) const {
+    const auto pid = Connection().interface()->servicePid(name);
+    if (!pid.isValid() || pid.value() == 0) {
+        return !HasOwner(name);
+    }
+    ::kill(static_cast<pid_t>(pid.value()), SIGTERM);
+    return WaitUntil([&] { return !HasOwner(name); }, deadline);
+}
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
     QDeadlineTimer timer(deadline);
     while (!condition()) {

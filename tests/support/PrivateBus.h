@@ -12,21 +12,25 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <vector>
 
 namespace trx::test {
 
-// A dbus-daemon of the test's own, with its own configuration and a service
-// folder in a temporary directory, so that activation runs for real and no
-// test touches the user's session bus. While it lives, the test process and
-// everything it starts see it as the session bus (DBUS_SESSION_BUS_ADDRESS),
-// with XDG_DATA_HOME, XDG_CONFIG_HOME and HOME inside the temporary directory
-// and no display.
+// A dbus-daemon of the test's or benchmark's own, with its own configuration
+// and a service folder in a temporary directory, so that activation runs for
+// real and the user's session bus never sees it. While it lives, the process
+// and everything it starts see it as the session bus
+// (DBUS_SESSION_BUS_ADDRESS), with XDG_DATA_HOME, XDG_CONFIG_HOME and HOME
+// inside the temporary directory and no display; the destructor restores the
+// environment. The daemon, and with it every server it started, ends with its
+// owner even when that is killed.
 class PrivateBus {
   public:
-    PrivateBus();
+    // With daemonLog, what the daemon and the servers it starts write to
+    // standard error goes to that file (which outlives the bus); without, to
+    // the process's own standard error.
+    explicit PrivateBus(const std::optional<std::filesystem::path>& daemonLog = std::nullopt);
     ~PrivateBus();
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
@@ -36,7 +40,7 @@ class PrivateBus {
     // $XDG_DATA_HOME/dbus-1/services, where /RegServer writes and the bus looks.
     std::filesystem::path ServiceFolder() const;
 
-    // The test's connection to the bus, closed with the bus.
+    // The owner's connection to the bus, closed with the bus.
     QDBusConnection Connection() const;
     // A further connection (another client), closed by Disconnect or with the bus.
     QDBusConnection NewConnection();
@@ -50,8 +54,13 @@ class PrivateBus {
     bool HasOwner(const QString& name) const;
     // The unique name of the owner, or empty.
     QString Owner(const QString& name) const;
+    // Ends the process that owns name (a server this bus started) and waits
+    // until the name is free again.
+    bool EndOwner(const QString& name, std::chrono::milliseconds deadline) const;
 
   private:
+    // Closes the connections, ends the daemon and restores the environment.
+    void Stop();
     void SetEnvironment(const char* name, const QByteArray& value);
 
     TempDir dir_;

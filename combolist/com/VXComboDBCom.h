@@ -1,0 +1,13 @@
+#pragma once
+
+#include "automation/com/ComServer.h"
+
+namespace trx {
+
+// Makes the COM objects of VXComboDB: the interface _VXComboDB of the type
+// library VXBComboServer, each slot forwarding to the class description's
+// member, with the events through its connection point; ComboList hands
+// out a record set object over the list's rows.
+com::ComObjectMaker VXComboDBObjects();
+
+}  // namespace trx

@@ -1,0 +1,186 @@
+// The record set object in-process, on rows made here: the cases that the
+// example database does not hold (an empty list, every value type, a wide
+// integer), the cursor at its ends, and a closed record set.
+
+#include <gtest/gtest.h>
+
+#include "platform/win32/Win32.h"
+
+#include <oleauto.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "VXBComboServer.h"
+#include "automation/com/ComValue.h"
+#include "combolist/com/RecordSetObject.h"
+#include "common/Text.h"
+#include "platform/RecordSet.h"
+
+namespace trx::test {
+namespace {
+
+class RecordSetObjectTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        ITypeLib* library = nullptr;
+        const std::wstring path = std::filesystem::path(TRX_VXBCBOSV_EXE).wstring();
+        ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library));
+        types_ = std::make_shared<const RecordSetTypes>(library);
+        library->Release();
+        ASSERT_TRUE(types_->Complete());
+    }
+    void TearDown() override {
+        if (rs_ != nullptr) {
+            rs_->Release();
+        }
+        types_.reset();
+        CoUninitialize();
+    }
+
+    IComboRecordSet* Open(RecordSetRef rows) {
+        IDispatch* object = MakeRecordSetObject(types_, std::move(rows), nullptr);
+        object->QueryInterface(IID_IComboRecordSet, reinterpret_cast<void**>(&rs_));
+        object->Release();
+        return rs_;
+    }
+
+    // The value of a field of the current record, by position.
+    VARIANT Value(long column) {
+        VARIANT result;
+        VariantInit(&result);
+        IComboFields* fields = nullptr;
+        IComboField* field = nullptr;
+        VARIANT index;
+        V_VT(&index) = VT_I4;
+        V_I4(&index) = column;
+        if (SUCCEEDED(rs_->get_Fields(&fields)) && SUCCEEDED(fields->get_Item(index, &field))) {
+            last_ = field->get_Value(&result);
+            field->Release();
+        }
+        if (fields != nullptr) {
+            fields->Release();
+        }
+        return result;
+    }
+
+    std::shared_ptr<const RecordSetTypes> types_;
+    IComboRecordSet* rs_ = nullptr;
+    HRESULT last_ = S_OK;
+};
+
+constexpr HRESULT kNoCurrentRecord = static_cast<HRESULT>(0x800A0BCDu);  // 3021
+constexpr HRESULT kClosed = static_cast<HRESULT>(0x800A0E78u);           // 3704
+
+TEST_F(RecordSetObjectTest, EachTypeAsTheVariantAClientExpects) {
+    RecordSetBuilder builder;
+    builder.AddField(u"Text", FieldType::Text);
+    builder.AddField(u"Wide", FieldType::Integer);
+    builder.AddField(u"Price", FieldType::Decimal);
+    builder.AddField(u"Day", FieldType::Date);
+    builder.AddField(u"Flag", FieldType::Boolean);
+    builder.AddField(u"Bytes", FieldType::Binary);
+    builder.AppendText(0, u"Öl");
+    builder.AppendInteger(1, 1);
+    builder.AppendText(2, u"12.50");
+    builder.AppendDate(3, DateTime{2019, 12, 12, 6, 0, 0, 0});
+    builder.AppendBoolean(4, true);
+    const std::uint8_t bytes[] = {1, 2, 3};
+    builder.AppendBinary(5, bytes, 3);
+    builder.AppendNull(0);
+    builder.AppendInteger(1, 5000000000LL);  // makes the whole field 64-bit
+    builder.AppendNull(2);
+    builder.AppendNull(3);
+    builder.AppendNull(4);
+    builder.AppendNull(5);
+    Open(builder.Build());
+
+    VARIANT v = Value(0);
+    ASSERT_EQ(V_VT(&v), VT_BSTR);
+    EXPECT_EQ(com::FromBstr(V_BSTR(&v)), u"Öl");
+    VariantClear(&v);
+    v = Value(1);
+    ASSERT_EQ(V_VT(&v), VT_I8);
+    EXPECT_EQ(V_I8(&v), 1);
+    v = Value(2);
+    ASSERT_EQ(V_VT(&v), VT_DECIMAL);
+    double price = 0;
+    VarR8FromDec(&V_DECIMAL(&v), &price);
+    EXPECT_EQ(price, 12.5);
+    v = Value(3);
+    ASSERT_EQ(V_VT(&v), VT_DATE);
+    EXPECT_EQ(V_DATE(&v), 43811.25);
+    v = Value(4);
+    ASSERT_EQ(V_VT(&v), VT_BOOL);
+    EXPECT_EQ(V_BOOL(&v), VARIANT_TRUE);
+    v = Value(5);
+    ASSERT_EQ(V_VT(&v), VT_ARRAY | VT_UI1);
+    LONG upper = 0;
+    SafeArrayGetUBound(V_ARRAY(&v), 1, &upper);
+    EXPECT_EQ(upper, 2);
+    VariantClear(&v);
+
+    ASSERT_HRESULT_SUCCEEDED(rs_->MoveNext());
+    for (long column = 0; column < 6; ++column) {
+        v = Value(column);
+        EXPECT_EQ(V_VT(&v), column == 1 ? VT_I8 : VT_NULL) << column;
+    }
+    LONG position = 0;
+    ASSERT_HRESULT_SUCCEEDED(rs_->get_AbsolutePosition(&position));
+    EXPECT_EQ(position, 2);
+}
+
+TEST_F(RecordSetObjectTest, AnEmptyListIsAtBothEndsAndHasNoCurrentRecord) {
+    RecordSetBuilder builder;
+    builder.AddField(u"Name", FieldType::Text);
+    Open(builder.Build());
+    VARIANT_BOOL bof = VARIANT_FALSE;
+    VARIANT_BOOL eof = VARIANT_FALSE;
+    rs_->get_BOF(&bof);
+    rs_->get_EOF(&eof);
+    EXPECT_EQ(bof, VARIANT_TRUE);
+    EXPECT_EQ(eof, VARIANT_TRUE);
+    EXPECT_EQ(rs_->MoveFirst(), kNoCurrentRecord);
+    EXPECT_EQ(rs_->MoveNext(), kNoCurrentRecord);
+    VARIANT rows;
+    EXPECT_EQ(rs_->GetRows(-1, &rows), kNoCurrentRecord);
+    Value(0);
+    EXPECT_EQ(last_, kNoCurrentRecord);
+}
+
+TEST_F(RecordSetObjectTest, TheCursorStopsAtItsEndsAndAClosedOneRefusesEverything) {
+    RecordSetBuilder builder;
+    builder.AddField(u"Nr", FieldType::Integer);
+    for (int i = 1; i <= 3; ++i) {
+        builder.AppendInteger(0, i);
+    }
+    Open(builder.Build());
+    EXPECT_EQ(rs_->MovePrevious(), S_OK);  // to BOF
+    LONG position = 0;
+    rs_->get_AbsolutePosition(&position);
+    EXPECT_EQ(position, -2);
+    EXPECT_EQ(rs_->MovePrevious(), kNoCurrentRecord);
+    EXPECT_EQ(rs_->put_AbsolutePosition(4), static_cast<HRESULT>(0x800A0BB9u));  // 3001
+    ASSERT_HRESULT_SUCCEEDED(rs_->put_AbsolutePosition(2));
+    VARIANT rows;
+    ASSERT_HRESULT_SUCCEEDED(rs_->GetRows(1, &rows));  // the second record alone
+    LONG records = 0;
+    SafeArrayGetUBound(V_ARRAY(&rows), 2, &records);
+    EXPECT_EQ(records, 0);
+    VariantClear(&rows);
+    VARIANT v = Value(0);
+    EXPECT_EQ(V_I4(&v), 3);
+
+    ASSERT_HRESULT_SUCCEEDED(rs_->Close());
+    LONG state = 1;
+    ASSERT_HRESULT_SUCCEEDED(rs_->get_State(&state));
+    EXPECT_EQ(state, 0);
+    LONG count = 0;
+    EXPECT_EQ(rs_->get_RecordCount(&count), kClosed);
+    EXPECT_EQ(rs_->MoveFirst(), kClosed);
+}
+
+}  // namespace
+}  // namespace trx::test
