@@ -201,16 +201,14 @@ int ComServer::Run() {
         status = 1;
     } else {
         // A client that started the server and went away before it created
-        // an object would otherwise leave it running for good. A thread timer
-        // gets its identifier from SetTimer, which ignores the one asked for.
-        UINT_PTR startIdleTimer =
-            SetTimer(nullptr, 0, static_cast<UINT>(startIdle_.count()), nullptr);
+        // an object would otherwise leave it running for good.
+        EndUnlessUsedWithin(startIdle_);
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            if (startIdleTimer != 0 && message.message == WM_TIMER && message.hwnd == nullptr &&
-                message.wParam == startIdleTimer) {
-                KillTimer(nullptr, startIdleTimer);
-                startIdleTimer = 0;
+            if (idleTimer_ != 0 && message.message == WM_TIMER && message.hwnd == nullptr &&
+                message.wParam == idleTimer_) {
+                KillTimer(nullptr, idleTimer_);
+                idleTimer_ = 0;
                 if (!objectMade_) {
                     break;
                 }
@@ -261,8 +259,11 @@ HRESULT ComServer::CreateObject(REFIID iid, void** result) {
     } catch (const AutomationError& error) {
         const HRESULT failed = Report(error, description_.identity.typeLibrary.name, interfaceId_);
         // A server that was started for this creation has nothing left to do.
+        // It ends a moment later, not at once: the client still releases the
+        // class object, and under Wine a server that tears COM down while
+        // that call comes in can wait for it for good.
         if (!objectMade_) {
-            PostQuitMessage(0);
+            EndUnlessUsedWithin(std::chrono::milliseconds(500));
         }
         return failed;
     } catch (const std::bad_alloc&) {
@@ -277,6 +278,15 @@ HRESULT ComServer::CreateObject(REFIID iid, void** result) {
     const HRESULT asked = object->QueryInterface(iid, result);
     object->Release();
     return asked;
+}
+
+void ComServer::EndUnlessUsedWithin(std::chrono::milliseconds time) {
+    if (idleTimer_ != 0) {
+        KillTimer(nullptr, idleTimer_);
+    }
+    // A thread timer gets its identifier from SetTimer, which ignores the
+    // one asked for.
+    idleTimer_ = SetTimer(nullptr, 0, static_cast<UINT>(time.count()), nullptr);
 }
 
 bool ComServer::RefusedCall() {

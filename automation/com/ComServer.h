@@ -120,6 +120,8 @@ class ComServer {
     class MessageFilter;
 
     void ReleaseProcess();
+    // Ends the server after `time` unless an object is made before.
+    void EndUnlessUsedWithin(std::chrono::milliseconds time);
 
     const ClassDescription& description_;
     ComObjectMaker make_;
@@ -133,6 +135,7 @@ class ComServer {
     int callsRunning_ = 0;
     bool refuseNextCall_ = false;
     bool objectMade_ = false;
+    UINT_PTR idleTimer_ = 0;
     std::unique_ptr<ClassObject> classObject_;
     std::unique_ptr<MessageFilter> filter_;
 };
