@@ -20,12 +20,13 @@
 
 #include "automation/com/ComServer.h"
 #include "automation/com/ComValue.h"
+#include "automation/com/RefCounted.h"
 #include "common/Text.h"
 
 namespace trx::com {
 
 template <class Interface>
-class DispatchObject : public Interface, public ISupportErrorInfo {
+class DispatchObject : public RefCounted<Interface>, public ISupportErrorInfo {
   public:
     // info: the type information of the interface, which outlives the
     // object. iid and alias: the identifiers by which clients ask for the
@@ -43,34 +44,13 @@ class DispatchObject : public Interface, public ISupportErrorInfo {
             server_->ObjectGone();
         }
     }
-    DispatchObject(const DispatchObject&) = delete;
-    DispatchObject& operator=(const DispatchObject&) = delete;
 
+    // IUnknown, of the interface and of ISupportErrorInfo alike.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
-        if (result == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IDispatch || IsOwn(iid)) {
-            *result = static_cast<Interface*>(this);
-        } else if (iid == IID_ISupportErrorInfo) {
-            *result = static_cast<ISupportErrorInfo*>(this);
-        } else {
-            *result = OtherInterface(iid);
-            if (*result == nullptr) {
-                return E_NOINTERFACE;
-            }
-        }
-        AddRef();
-        return S_OK;
+        return RefCounted<Interface>::QueryInterface(iid, result);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return RefCounted<Interface>::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return RefCounted<Interface>::Release(); }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (count == nullptr) {
@@ -118,9 +98,15 @@ class DispatchObject : public Interface, public ISupportErrorInfo {
     }
 
   protected:
-    // Another interface of the object for QueryInterface, or null; the
-    // caller adds the reference.
-    virtual void* OtherInterface(REFIID) { return nullptr; }
+    void* OtherInterface(REFIID iid) override {
+        if (iid == IID_IDispatch || IsOwn(iid)) {
+            return static_cast<Interface*>(this);
+        }
+        if (iid == IID_ISupportErrorInfo) {
+            return static_cast<ISupportErrorInfo*>(this);
+        }
+        return nullptr;
+    }
 
     // A late-bound call, through the type information to the vtable slot.
     virtual HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -165,7 +151,6 @@ class DispatchObject : public Interface, public ISupportErrorInfo {
     IID iid_;
     IID alias_;
     std::u16string source_;
-    ULONG references_ = 0;
 };
 
 }  // namespace trx::com

@@ -95,6 +95,9 @@ class DualObject : public DispatchObject<Interface>,
 
   protected:
     void* OtherInterface(REFIID iid) override {
+        if (void* found = Base::OtherInterface(iid)) {
+            return found;
+        }
         if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2) {
             return static_cast<IProvideClassInfo2*>(this);
         }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "automation/com/ComValue.h"
+#include "automation/com/RefCounted.h"
 #include "combolist/com/FieldObject.h"
 
 namespace trx {
@@ -16,36 +17,13 @@ namespace trx {
 namespace {
 
 // The fields' enumeration for For Each: a snapshot of field objects.
-class FieldEnumeration final : public IEnumVARIANT {
+class FieldEnumeration final : public com::RefCounted<IEnumVARIANT> {
   public:
     explicit FieldEnumeration(std::vector<IComboField*> fields) : fields_(std::move(fields)) {}
     ~FieldEnumeration() {
         for (IComboField* field : fields_) {
             field->Release();
         }
-    }
-    FieldEnumeration(const FieldEnumeration&) = delete;
-    FieldEnumeration& operator=(const FieldEnumeration&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
-        if (result == nullptr) {
-            return E_POINTER;
-        }
-        if (iid != IID_IUnknown && iid != IID_IEnumVARIANT) {
-            *result = nullptr;
-            return E_NOINTERFACE;
-        }
-        *result = static_cast<IEnumVARIANT*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
@@ -93,7 +71,6 @@ class FieldEnumeration final : public IEnumVARIANT {
   private:
     std::vector<IComboField*> fields_;
     std::size_t next_ = 0;
-    ULONG references_ = 0;
 };
 
 }  // namespace
