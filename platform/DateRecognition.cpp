@@ -513,4 +513,29 @@ std::optional<double> RecognizeDate(std::u16string_view text, const DateLocale& 
     return Recognizer(*tokens, locale, currentYear).Run();
 }
 
+std::u16string WithFourDigitYear(std::u16string_view picture) {
+    std::u16string result;
+    result.reserve(picture.size() + 2);
+    bool quoted = false;
+    std::size_t i = 0;
+    while (i < picture.size()) {
+        const char16_t c = picture[i];
+        if (c == u'\'') {
+            quoted = !quoted;
+        }
+        if (quoted || c != u'y') {
+            result += c;
+            ++i;
+            continue;
+        }
+        std::size_t run = 0;
+        while (i + run < picture.size() && picture[i + run] == u'y') {
+            ++run;
+        }
+        result += run < 4 ? std::u16string_view(u"yyyy") : picture.substr(i, run);
+        i += run;
+    }
+    return result;
+}
+
 }  // namespace trx

@@ -53,4 +53,10 @@ struct DateLocale {
 std::optional<double> RecognizeDate(std::u16string_view text, const DateLocale& locale,
                                     int currentYear);
 
+// A date picture (the "dd.MM.yy" of a short date format, in the letters
+// that Qt and Windows share) whose year of fewer than four digits is widened
+// to four ("yyyy"), so that a date written with it reads back in its own
+// century; quoted literal text stays as it is.
+std::u16string WithFourDigitYear(std::u16string_view picture);
+
 }  // namespace trx

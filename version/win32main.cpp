@@ -1,5 +1,6 @@
 // vxTRXVer for Windows: shows the suite's version record from vxTRX.ini
-// beside the program; started by COM, it serves vxTRXVer.Version.
+// beside the program, or with /CREATE opens the dialog on which a new record
+// is saved; started by COM, it serves vxTRXVer.Version.
 
 #include "platform/win32/Win32.h"
 
@@ -13,29 +14,40 @@
 #include "version/VersionClass.h"
 #include "version/basVersion.h"
 #include "version/com/VersionCom.h"
+#include "version/frmCreateVersion.h"
+#include "version/win32/WindowsCreateVersionDialog.h"
 
 namespace {
 
-// The create-version dialog is not part of the Windows build yet: /CREATE
-// says so instead of showing nothing.
-class NoDialogYet : public trx::CreateVersionFormOpener {
+// /CREATE: the form over the Win32 dialog, shown modally until it is closed.
+class DialogOpener : public trx::CreateVersionFormOpener {
   public:
-    explicit NoDialogYet(trx::MessageBox& messages) : messages_(messages) {}
-    bool OpenModal(const std::u16string&) override {
-        messages_.Show(
-            u"Der Dialog \"Create Version\" ist in dieser Windows-Ausgabe von "
-            u"vxTRXVer noch nicht enthalten.",
-            trx::MessageIcon::Warning, u"Fehler");
-        return false;
+    DialogOpener(HINSTANCE instance, const trx::Clock& clock, const trx::Locale& locale,
+                 trx::MessageBox& messages)
+        : instance_(instance), clock_(clock), locale_(locale), messages_(messages) {}
+
+    bool OpenModal(const std::u16string& iniPath) override {
+        trx::WindowsCreateVersionDialog dialog(instance_, locale_);
+        if (!dialog.Created()) {
+            messages_.Show(u"Der Dialog \"Create Version\" konnte nicht geöffnet werden.",
+                           trx::MessageIcon::Warning, u"Fehler");
+            return false;
+        }
+        trx::frmCreateVersion form(dialog, iniPath, clock_, locale_, messages_);
+        dialog.Attach(form);
+        return form.Show();
     }
 
   private:
+    HINSTANCE instance_;
+    const trx::Clock& clock_;
+    const trx::Locale& locale_;
     trx::MessageBox& messages_;
 };
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const trx::ProcessInfo process = trx::ReadWindowsProcessInfo();
     trx::WindowsMessageBox messages;
     if (const auto status =
@@ -44,7 +56,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     const trx::WindowsClock clock;
     const trx::WindowsLocale locale;
-    NoDialogYet opener(messages);
+    DialogOpener opener(instance, clock, locale, messages);
     // Started by COM, Main returns at once and the program serves its class
     // until the last object is gone.
     const int status = trx::Main(process, clock, locale, messages, opener);

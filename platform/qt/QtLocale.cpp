@@ -106,28 +106,7 @@ QtLocale::QtLocale(QLocale locale, const Clock& clock)
 QtLocale::QtLocale(const Clock& clock) : QtLocale(QLocale::system(), clock) {}
 
 QString QtLocale::WithFourDigitYear(const QString& format) {
-    QString result;
-    result.reserve(format.size() + 2);
-    bool quoted = false;
-    qsizetype i = 0;
-    while (i < format.size()) {
-        const QChar c = format.at(i);
-        if (c == QLatin1Char('\'')) {
-            quoted = !quoted;
-        }
-        if (quoted || c != QLatin1Char('y')) {
-            result.append(c);
-            ++i;
-            continue;
-        }
-        qsizetype run = 0;
-        while (i + run < format.size() && format.at(i + run) == QLatin1Char('y')) {
-            ++run;
-        }
-        result.append(run < 4 ? QStringLiteral("yyyy") : format.mid(i, run));
-        i += run;
-    }
-    return result;
+    return ToQString(trx::WithFourDigitYear(FromQString(format)));
 }
 
 QString QtLocale::ShortDateFormat(const QLocale& locale) {

@@ -4,6 +4,8 @@
 
 #include <oleauto.h>
 
+#include "common/AutomationDate.h"
+#include "platform/DateRecognition.h"
 #include "platform/win32/WideText.h"
 
 namespace trx {
@@ -26,12 +28,45 @@ class OwnedBstr {
 
 }  // namespace
 
+std::u16string WindowsLocale::ShortDateFormat() const {
+    if (shortDateFormat_) {
+        return *shortDateFormat_;
+    }
+    wchar_t format[80] = {};
+    const int got = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SSHORTDATE, format,
+                                    static_cast<int>(std::size(format)));
+    return got > 1 ? win32::FromWide(std::wstring_view(format, static_cast<std::size_t>(got - 1)))
+                   : std::u16string();
+}
+
 std::u16string WindowsLocale::FormatShortDate(double date) const {
     OwnedBstr text;
     if (FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.Out()))) {
         return {};
     }
-    return text.Text();
+    const std::u16string format = ShortDateFormat();
+    const std::u16string fourDigits = WithFourDigitYear(format);
+    SYSTEMTIME day{};
+    if (fourDigits == format || !VariantTimeToSystemTime(DatePart(date), &day)) {
+        return text.Text();
+    }
+    const std::wstring picture = win32::Wide(fourDigits);
+    wchar_t written[128] = {};
+    const int got = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &day, picture.c_str(), written,
+                                    static_cast<int>(std::size(written)), nullptr);
+    if (got <= 1) {
+        return text.Text();
+    }
+    std::u16string result =
+        win32::FromWide(std::wstring_view(written, static_cast<std::size_t>(got - 1)));
+    if (date != DatePart(date)) {
+        OwnedBstr time;
+        if (SUCCEEDED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, VAR_TIMEVALUEONLY, time.Out()))) {
+            result += u' ';
+            result += time.Text();
+        }
+    }
+    return result;
 }
 
 std::u16string WindowsLocale::LongMonthName(int month) const {

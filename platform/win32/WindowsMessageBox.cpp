@@ -27,7 +27,10 @@ void WindowsMessageBox::Show(std::u16string_view text, MessageIcon icon,
     // MessageBoxW takes NUL-terminated texts; what follows a NUL is not shown.
     const std::wstring body = win32::Wide(text);
     const std::wstring caption = win32::Wide(title);
-    MessageBoxW(nullptr, body.c_str(), caption.c_str(), MB_OK | IconStyle(icon) | MB_SETFOREGROUND);
+    // Task-modal: with no owner, the box still disables the program's own
+    // windows (the create-version dialog) until it is answered.
+    MessageBoxW(nullptr, body.c_str(), caption.c_str(),
+                MB_OK | IconStyle(icon) | MB_SETFOREGROUND | MB_TASKMODAL);
 }
 
 }  // namespace trx

@@ -14,8 +14,6 @@
 
 namespace trx::test {
 
-namespace {
-
 using win32::FromWide;
 using win32::Wide;
 
@@ -35,6 +33,8 @@ std::u16string ClassName(HWND window) {
     const int got = GetClassNameW(window, name, static_cast<int>(std::size(name)));
     return FromWide(std::wstring_view(name, got > 0 ? static_cast<std::size_t>(got) : 0));
 }
+
+namespace {
 
 bool IsIconStatic(HWND child) {
     return ClassName(child) == u"Static" &&
@@ -178,7 +178,9 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<BoxSearch*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == search->process && IsWindowVisible(window) && ClassName(window) == u"#32770") {
+    // A message box is a dialog with an OK button; the program's own dialog has none.
+    if (owner == search->process && IsWindowVisible(window) && ClassName(window) == u"#32770" &&
+        GetDlgItem(window, IDOK) != nullptr) {
         search->found = window;
         return FALSE;
     }
@@ -222,6 +224,10 @@ std::string ReadAll(const std::wstring& path) {
 
 }  // namespace
 
+std::vector<std::uint32_t> CaptureScreen(const RECT& rect) {
+    return Capture(rect);
+}
+
 const char* BoxIconName(BoxIcon icon) {
     switch (icon) {
         case BoxIcon::None:
@@ -236,14 +242,12 @@ const char* BoxIconName(BoxIcon icon) {
     return "unknown";
 }
 
-ProgramRun RunProgram(const std::u16string& program, const std::u16string& arguments,
-                      const std::u16string& folder, int seconds) {
-    ProgramRun run;
+RunningProgram::RunningProgram(const std::u16string& program, const std::u16string& arguments,
+                               const std::u16string& folder)
+    : outPath_(Wide(folder) + L"\\probe-out.txt"), errPath_(Wide(folder) + L"\\probe-err.txt") {
     // Output goes to files: a pipe nobody reads could stall the program.
-    const std::wstring outPath = Wide(folder) + L"\\probe-out.txt";
-    const std::wstring errPath = Wide(folder) + L"\\probe-err.txt";
-    HANDLE out = InheritableFile(outPath);
-    HANDLE err = InheritableFile(errPath);
+    HANDLE out = InheritableFile(outPath_);
+    HANDLE err = InheritableFile(errPath_);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -254,37 +258,120 @@ ProgramRun RunProgram(const std::u16string& program, const std::u16string& argum
     if (!arguments.empty()) {
         commandLine += L" " + Wide(arguments);
     }
-    PROCESS_INFORMATION process{};
-    run.started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                 Wide(folder).c_str(), &startup, &process) != FALSE;
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        Wide(folder).c_str(), &startup, &process_)) {
+        process_ = {};
+    }
     CloseHandle(out);
     CloseHandle(err);
+}
+
+RunningProgram::~RunningProgram() {
+    if (Started()) {
+        if (!Wait(0)) {
+            TerminateProcess(process_.hProcess, 255);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    DeleteFileW(outPath_.c_str());
+    DeleteFileW(errPath_.c_str());
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD process;
+    std::wstring title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindTitled(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t title[256] = {};
+    GetWindowTextW(window, title, static_cast<int>(std::size(title)));
+    if (owner == search->process && IsWindowVisible(window) && search->title == title) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND RunningProgram::WaitForWindow(std::u16string_view title, int milliseconds) const {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    WindowSearch search{process_.dwProcessId, Wide(title)};
+    do {
+        EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) {
+            // Give it the moment it needs to paint itself.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            return search.found;
+        }
+    } while (Started() && WaitForSingleObject(process_.hProcess, 50) == WAIT_TIMEOUT &&
+             std::chrono::steady_clock::now() < deadline);
+    return nullptr;
+}
+
+std::optional<ShownBox> RunningProgram::AnswerNextBox(int milliseconds) const {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    do {
+        BoxSearch search{process_.dwProcessId};
+        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) {
+            return AnswerBox(search.found);
+        }
+    } while (Started() && WaitForSingleObject(process_.hProcess, 50) == WAIT_TIMEOUT &&
+             std::chrono::steady_clock::now() < deadline);
+    return std::nullopt;
+}
+
+std::optional<unsigned long> RunningProgram::Wait(int milliseconds) const {
+    if (!Started() ||
+        WaitForSingleObject(process_.hProcess, static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}
+
+std::string RunningProgram::Output() const {
+    return ReadAll(outPath_);
+}
+
+std::string RunningProgram::Errors() const {
+    return ReadAll(errPath_);
+}
+
+ProgramRun RunProgram(const std::u16string& program, const std::u16string& arguments,
+                      const std::u16string& folder, int seconds) {
+    ProgramRun run;
+    RunningProgram running(program, arguments, folder);
+    run.started = running.Started();
     if (!run.started) {
         return run;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
+    std::optional<unsigned long> code;
+    while (!(code = running.Wait(50))) {
         if (std::chrono::steady_clock::now() > deadline) {
-            run.timedOut = true;
-            TerminateProcess(process.hProcess, 255);
-            WaitForSingleObject(process.hProcess, 5000);
+            run.timedOut = true;  // the program is ended as `running` goes
             break;
         }
-        BoxSearch search{process.dwProcessId};
-        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) {
-            run.boxes.push_back(AnswerBox(search.found));
+        if (std::optional<ShownBox> box = running.AnswerNextBox(0)) {
+            run.boxes.push_back(std::move(*box));
         }
     }
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    run.exitCode = code;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    run.out = ReadAll(outPath);
-    run.err = ReadAll(errPath);
-    DeleteFileW(outPath.c_str());
-    DeleteFileW(errPath.c_str());
+    run.exitCode = code.value_or(255);
+    run.out = running.Output();
+    run.err = running.Errors();
     return run;
 }
 

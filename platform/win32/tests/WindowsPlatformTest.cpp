@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "common/AutomationDate.h"
 #include "common/Profile.h"
 #include "common/Text.h"
+#include "platform/tests/DateVectors.h"
 #include "platform/win32/RegistrySettingsStore.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32.h"
@@ -95,6 +97,50 @@ TEST(WindowsLocaleTest, WritesAndReadsDatesAsAGermanUserSeesThem) {
     EXPECT_EQ(ToUtf8(locale.FormatShortDate(43811.0)), "12.12.2019");
     EXPECT_EQ(locale.ParseDate(u"12.12.2019"), 43811.0);
     EXPECT_EQ(locale.ParseDate(u"kein Datum"), std::nullopt);
+}
+
+// A short format with a two-digit year would write dates that read back in
+// another century; the dates keep four digits.
+TEST(WindowsLocaleTest, WritesFourDigitYearsWhateverTheShortFormat) {
+    const WindowsLocale locale(u"dd.MM.yy");
+    const double first1930 = ToAutomationDate({1930, 1, 1, 0, 0, 0}).value();
+    const double first2030 = ToAutomationDate({2030, 1, 1, 0, 0, 0}).value();
+    EXPECT_EQ(ToUtf8(locale.FormatShortDate(first1930)), "01.01.1930");
+    EXPECT_EQ(ToUtf8(locale.FormatShortDate(first2030)), "01.01.2030");
+    EXPECT_EQ(locale.ParseDate(locale.FormatShortDate(first1930)), first1930);
+    EXPECT_EQ(locale.ParseDate(locale.FormatShortDate(first2030)), first2030);
+    EXPECT_EQ(ToUtf8(locale.FormatShortDate(43811.0 + 0.5)), "12.12.2019 12:00:00");
+}
+
+// The shared date vectors against the platform's own recognition, under the
+// user locale the run was started with.
+void ExpectVectorsPass(const wchar_t* localeName, const std::string& fileName) {
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+    GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH);
+    ASSERT_STREQ(name, localeName) << "run " << fileName << " under that user locale (LC_ALL)";
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    const WindowsLocale locale;
+    for (const test::DateVector& c : test::LoadDateVectors(fileName, now.wYear)) {
+        // To the second, as the vectors are written: the platform computes a
+        // time of day's fraction in its own order of operations.
+        const std::optional<double> got = locale.ParseDate(c.text);
+        EXPECT_EQ(got.has_value(), c.expected.has_value())
+            << fileName << " line " << c.line << ": \"" << ToUtf8(c.text) << "\"";
+        if (got && c.expected) {
+            EXPECT_EQ(FromAutomationDate(*got), FromAutomationDate(*c.expected))
+                << fileName << " line " << c.line << ": \"" << ToUtf8(c.text) << "\" is " << *got
+                << ", not " << c.readable;
+        }
+    }
+}
+
+TEST(WindowsLocaleVectors, German) {
+    ExpectVectorsPass(L"de-DE", "date_de.tsv");
+}
+
+TEST(WindowsLocaleVectors, English) {
+    ExpectVectorsPass(L"en-US", "date_en.tsv");
 }
 
 // What the kernel's profile functions leave to the routines around them.
