@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "automation/com/RefCounted.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -52,31 +54,24 @@ SAFEARRAY* MakeRows(long rows) {
 }
 
 // The minimal server: one object whose member 1 returns the array.
-class Baseline final : public IDispatch, public IClassFactory {
+class Baseline final : public trx::com::RefCounted<IDispatch>, public IClassFactory {
   public:
-    Baseline() : rows_(MakeRows(kRows)) {}
+    // With the server's own reference, given up once COM holds the class object.
+    Baseline() : rows_(MakeRows(kRows)) { AddRef(); }
     ~Baseline() { SafeArrayDestroy(rows_); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
-            *result = static_cast<IDispatch*>(this);
-        } else if (iid == IID_IClassFactory) {
-            *result = static_cast<IClassFactory*>(this);
-        } else {
-            *result = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        return RefCounted::QueryInterface(iid, result);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return RefCounted::AddRef(); }
     // Once a client had its object, the server ends when only COM's
     // reference to the class object is left.
     ULONG STDMETHODCALLTYPE Release() override {
-        if (--references_ == 1 && made_) {
+        const ULONG left = RefCounted::Release();
+        if (left == 1 && made_) {
             PostQuitMessage(0);
         }
-        return references_;
+        return left;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         *count = 0;
@@ -105,9 +100,13 @@ class Baseline final : public IDispatch, public IClassFactory {
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
+  protected:
+    void* OtherInterface(REFIID iid) override {
+        return iid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
+    }
+
   private:
     SAFEARRAY* rows_;
-    ULONG references_ = 1;  // the server's own, given up once COM holds the class object
     bool made_ = false;
 };
 

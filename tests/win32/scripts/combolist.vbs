@@ -1,18 +1,7 @@
 ' VXComboDB from a script: two lists of the example database, read through
 ' the record set that ComboList hands out, as a script reads an ADO record
 ' set. Argument: the database file as its driver opens it.
-Option Explicit
-Dim failures : failures = 0
-
-Sub Check(what, got, expected)
-    If TypeName(got) = TypeName(expected) And got = expected Then
-        WScript.Echo "ok   " & what
-    Else
-        WScript.Echo "FAIL " & what & ": " & TypeName(got) & " " & got & ", expected " & _
-            TypeName(expected) & " " & expected
-        failures = failures + 1
-    End If
-End Sub
+' Check and failures come from check.vbs, which run puts before it.
 
 Dim connect : connect = "Driver=SQLite3;Database=" & WScript.Arguments(0)
 Dim db : Set db = CreateObject("VXBComboServer.VXComboDB")

@@ -1,17 +1,6 @@
 ' CPXFile from a script: registers and removes the demo entry of the folder
 ' given as the first argument, with and without the optional arguments.
-Option Explicit
-Dim failures : failures = 0
-
-Sub Check(what, got, expected)
-    If TypeName(got) = TypeName(expected) And got = expected Then
-        WScript.Echo "ok   " & what
-    Else
-        WScript.Echo "FAIL " & what & ": " & TypeName(got) & " " & got & ", expected " & _
-            TypeName(expected) & " " & expected
-        failures = failures + 1
-    End If
-End Sub
+' Check and failures come from check.vbs, which run puts before it.
 
 Dim folder : folder = WScript.Arguments(0)
 Dim file : Set file = CreateObject("vxRegCPX.CPXFile")

@@ -1,18 +1,7 @@
 ' CreateObject of a class that cannot be created (its server fails the
 ' creation, or it is not registered): the script sees error 429. The first
 ' argument names the programmatic identifier.
-Option Explicit
-Dim failures : failures = 0
-
-Sub Check(what, got, expected)
-    If TypeName(got) = TypeName(expected) And got = expected Then
-        WScript.Echo "ok   " & what
-    Else
-        WScript.Echo "FAIL " & what & ": " & TypeName(got) & " " & got & ", expected " & _
-            TypeName(expected) & " " & expected
-        failures = failures + 1
-    End If
-End Sub
+' Check and failures come from check.vbs, which run puts before it.
 
 Dim progId : progId = WScript.Arguments(0)
 On Error Resume Next

@@ -1,17 +1,6 @@
 ' Version from a script: the example record, the coupling of Build and
 ' BuildDate, and an overflowing put.
-Option Explicit
-Dim failures : failures = 0
-
-Sub Check(what, got, expected)
-    If TypeName(got) = TypeName(expected) And got = expected Then
-        WScript.Echo "ok   " & what
-    Else
-        WScript.Echo "FAIL " & what & ": " & TypeName(got) & " " & got & ", expected " & _
-            TypeName(expected) & " " & expected
-        failures = failures + 1
-    End If
-End Sub
+' Check and failures come from check.vbs, which run puts before it.
 
 Function DayText(d)
     DayText = Right("0" & Day(d), 2) & "." & Right("0" & Month(d), 2) & "." & Year(d)

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "VXBComboServer.h"
+#include "combolist/com/RecordSetPart.h"
+
+namespace trx {
+
+// One field of a record set: its name and type, and its value in the record
+// that the cursor stands on when asked.
+class FieldObject final : public RecordSetPart<IComboField> {
+  public:
+    // A new field object with one reference.
+    static IComboField* Make(const std::shared_ptr<const RecordSetTypes>& types,
+                             const std::shared_ptr<com::RecordSetCursor>& cursor,
+                             com::ComServer* server, std::size_t column);
+
+    HRESULT STDMETHODCALLTYPE get_Value(VARIANT* Result) override;
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE get_Type(LONG* Result) override;
+    HRESULT STDMETHODCALLTYPE get_ActualSize(LONG* Result) override;
+
+  private:
+    FieldObject(std::shared_ptr<const RecordSetTypes> types,
+                std::shared_ptr<com::RecordSetCursor> cursor, com::ComServer* server,
+                std::size_t column);
+
+    std::size_t column_;
+};
+
+}  // namespace trx

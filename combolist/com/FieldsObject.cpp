@@ -1,0 +1,146 @@
+#include "combolist/com/FieldsObject.h"
+
+#include <oleauto.h>
+
+#include <algorithm>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "automation/com/ComValue.h"
+#include "automation/com/RefCounted.h"
+#include "combolist/com/FieldObject.h"
+
+namespace trx {
+
+namespace {
+
+// The fields' enumeration for For Each: a snapshot of field objects.
+class FieldEnumeration final : public com::RefCounted<IEnumVARIANT> {
+  public:
+    explicit FieldEnumeration(std::vector<IComboField*> fields) : fields_(std::move(fields)) {}
+    ~FieldEnumeration() {
+        for (IComboField* field : fields_) {
+            field->Release();
+        }
+    }
+
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        ULONG given = 0;
+        for (; given < count && next_ < fields_.size(); ++given, ++next_) {
+            VariantInit(&out[given]);
+            fields_[next_]->AddRef();
+            V_VT(&out[given]) = VT_DISPATCH;
+            V_DISPATCH(&out[given]) = fields_[next_];
+        }
+        if (fetched != nullptr) {
+            *fetched = given;
+        }
+        return given == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        next_ = std::min(fields_.size(), next_ + count);
+        return next_ < fields_.size() ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        next_ = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override {
+        if (copy == nullptr) {
+            return E_POINTER;
+        }
+        for (IComboField* field : fields_) {
+            field->AddRef();
+        }
+        auto* clone = new (std::nothrow) FieldEnumeration(fields_);
+        if (clone == nullptr) {
+            *copy = nullptr;
+            return E_OUTOFMEMORY;
+        }
+        clone->next_ = next_;
+        clone->AddRef();
+        *copy = clone;
+        return S_OK;
+    }
+
+  private:
+    std::vector<IComboField*> fields_;
+    std::size_t next_ = 0;
+};
+
+}  // namespace
+
+FieldsObject::FieldsObject(std::shared_ptr<const RecordSetTypes> types,
+                           std::shared_ptr<com::RecordSetCursor> cursor, com::ComServer* server)
+    : RecordSetPart(types, types->fields, std::move(cursor), server) {}
+
+HRESULT FieldsObject::get_Item(VARIANT Index, IComboField** Result) {
+    return Guarded([&] {
+        if (Result == nullptr) {
+            return E_POINTER;
+        }
+        *Result = nullptr;
+        const std::size_t column = ColumnOf(Index);
+        *Result = FieldObject::Make(Types(), SharedCursor(), Server(), column);
+        return S_OK;
+    });
+}
+
+HRESULT FieldsObject::get_Count(LONG* Result) {
+    return Guarded([&] { return PutLong(static_cast<long>(Rows().Rows().FieldCount()), Result); });
+}
+
+HRESULT FieldsObject::get__NewEnum(IUnknown** Result) {
+    return Guarded([&] {
+        if (Result == nullptr) {
+            return E_POINTER;
+        }
+        std::vector<IComboField*> fields;
+        for (std::size_t c = 0; c < Rows().Rows().FieldCount(); ++c) {
+            fields.push_back(FieldObject::Make(Types(), SharedCursor(), Server(), c));
+        }
+        auto* enumeration = new FieldEnumeration(std::move(fields));
+        enumeration->AddRef();
+        *Result = enumeration;
+        return S_OK;
+    });
+}
+
+// A field by its position from 0, or by its name in any case, as in ADO.
+std::size_t FieldsObject::ColumnOf(const VARIANT& index) const {
+    const RecordSet& rows = Rows().Rows();
+    VARIANT given;
+    VariantInit(&given);
+    VariantCopyInd(&given, const_cast<VARIANT*>(&index));
+    std::size_t column = rows.FieldCount();
+    if (V_VT(&given) == VT_BSTR) {
+        const std::u16string name = com::FromBstr(V_BSTR(&given));
+        for (std::size_t c = 0; c < rows.FieldCount(); ++c) {
+            const std::u16string& fieldName = rows.FieldAt(c).name;
+            if (CompareStringOrdinal(reinterpret_cast<const wchar_t*>(fieldName.data()),
+                                     static_cast<int>(fieldName.size()),
+                                     reinterpret_cast<const wchar_t*>(name.data()),
+                                     static_cast<int>(name.size()), TRUE) == CSTR_EQUAL) {
+                column = c;
+                break;
+            }
+        }
+    } else if (SUCCEEDED(VariantChangeType(&given, &given, 0, VT_I4)) && V_I4(&given) >= 0) {
+        column = static_cast<std::size_t>(V_I4(&given));
+    }
+    VariantClear(&given);
+    if (column >= rows.FieldCount()) {
+        throw AutomationError(com::kErrItemNotFound, u"",
+                              u"Das Objekt ist in der Auflistung, die dem angeforderten Namen "
+                              u"bzw. dem angeforderten Ordinalverweis entspricht, nicht "
+                              u"vorhanden.");
+    }
+    return column;
+}
+
+}  // namespace trx
