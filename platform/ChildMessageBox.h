@@ -1,37 +1,60 @@
 #pragma once
 
+#include "platform/GuiModule.h"
 #include "platform/MessageBox.h"
 
+#include <chrono>
+#include <iostream>
 #include <optional>
 #include <string>
 
 namespace trx {
 
-// The message box of an automation server on a display. The server keeps
-// its plain, non-graphical application object (it starts fast and never
-// loads the graphical libraries), so each box is shown by a child process of
-// the program itself, started with kShowMessageSwitch; the call waits until
-// the box is closed, as a modal box does. Where the child cannot be started
-// or fails, `fallback` shows the message.
+// How long a child process may take to start the graphical toolkit on the
+// display before it counts as failed.
+inline constexpr std::chrono::milliseconds kDisplayStartTime{5000};
+
+// The message box on a display. Each box is shown by a child process of the
+// program itself (started with kShowMessageSwitch), which loads the graphical
+// module and tells on a pipe when its toolkit has started: whatever the
+// display does to that child (refuses it, ends it, keeps it waiting) cannot
+// end or hold up the program. A child that cannot start, fails or gives no
+// sign within `startTime` is ended; that message and every later one then
+// go to `fallback`, after one line on `err` that says why. Once the box is
+// up, the call waits until it is closed, as a modal box does.
 class ChildMessageBox : public MessageBox {
   public:
     // `program`: the running program's own executable.
-    ChildMessageBox(std::string program, MessageBox& fallback)
-        : program_(std::move(program)), fallback_(fallback) {}
+    ChildMessageBox(std::string program, MessageBox& fallback, std::ostream& err = std::cerr,
+                    std::chrono::milliseconds startTime = kDisplayStartTime)
+        : program_(std::move(program)), fallback_(fallback), err_(err), startTime_(startTime) {}
 
     void Show(std::u16string_view text, MessageIcon icon, std::u16string_view title) override;
 
   private:
     std::string program_;
     MessageBox& fallback_;
+    std::ostream& err_;
+    std::chrono::milliseconds startTime_;
+    bool failed_ = false;
 };
 
-// The switch that makes a program show one box (icon number, title, text)
-// and end; not meant for people.
-inline constexpr char kShowMessageSwitch[] = "-ShowMessageBox";
+// Whether the graphical toolkit starts on the display, tried in a child
+// process (kTryDisplaySwitch) under the same bound as a box: for a program
+// that then shows a dialog itself. Empty when it starts, else why not.
+std::optional<std::string> ToolkitStartFailure(
+    const std::string& program, std::chrono::milliseconds startTime = kDisplayStartTime);
 
-// The child's side: when the arguments are the switch and the box, shows it
-// on `box` and returns the exit code; otherwise empty.
-std::optional<int> HandleShowMessage(int argc, const char* const* argv, MessageBox& box);
+// The switches of those child processes; not meant for people.
+inline constexpr char kShowMessageSwitch[] = "-ShowMessageBox";
+inline constexpr char kTryDisplaySwitch[] = "-TryDisplay";
+
+// The child's side. `-ShowMessageBox icon title text pipe` starts the
+// toolkit of `gui`, tells the pipe, shows the box and returns 0 (1 when the
+// toolkit does not start); without the pipe, the box goes to `box`.
+// `-TryDisplay pipe` only starts the toolkit and tells. Empty for other
+// arguments.
+std::optional<int> HandleShowMessage(int argc, const char* const* argv, GuiModule& gui,
+                                     MessageBox& box);
 
 }  // namespace trx

@@ -25,4 +25,9 @@ void ConsoleMessageBox::Show(std::u16string_view text, MessageIcon icon,
     stream.flush();
 }
 
+std::string NoDisplayNotice(std::string_view why) {
+    return "Grafische Anzeige nicht verfügbar (" + std::string(why) +
+           "); Meldungen erscheinen in der Konsole.\n";
+}
+
 }  // namespace trx

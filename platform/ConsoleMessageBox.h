@@ -26,4 +26,8 @@ class ConsoleMessageBox : public MessageBox {
     std::ostream& err_;
 };
 
+// The line a program writes once when its boxes take the console form
+// although a display is named, because it failed them (`why`).
+std::string NoDisplayNotice(std::string_view why);
+
 }  // namespace trx

@@ -13,8 +13,7 @@ void DesktopMessageBox::Show(std::u16string_view text, MessageIcon icon,
             toolkit->ShowMessage(text, icon, title);
             return;
         }
-        err_ << "Grafische Anzeige nicht verfügbar (" << gui_.Error()
-             << "); Meldungen erscheinen in der Konsole.\n";
+        err_ << NoDisplayNotice(gui_.Error());
         useDisplay_ = false;
     }
     console_.Show(text, icon, title);

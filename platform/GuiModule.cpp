@@ -55,7 +55,7 @@ const char* GuiModuleFileName() {
 }
 
 std::string GuiModulePath(std::u16string_view programDirectory) {
-    return ToUtf8(programDirectory) + "/" + GuiModuleFileName();
+    return ToFileName(programDirectory) + "/" + GuiModuleFileName();
 }
 
 }  // namespace trx

@@ -3,6 +3,7 @@
 #include "common/Text.h"
 
 #include <filesystem>
+#include <ostream>
 #include <system_error>
 
 namespace trx {
@@ -52,6 +53,16 @@ std::u16string ProgramDirectory() {
         folder.pop_back();
     }
     return folder;
+}
+
+std::optional<int> RequireProgramDirectory(const ProcessInfo& process, std::string_view program,
+                                           std::ostream& err) {
+    if (!process.programDirectory.empty()) {
+        return std::nullopt;
+    }
+    err << program << ": Der Ordner des Programms ist nicht zu ermitteln (/proc/self/exe fehlt).\n";
+    err.flush();
+    return 1;
 }
 
 }  // namespace trx

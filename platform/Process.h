@@ -1,6 +1,9 @@
 #pragma once
 
+#include <iosfwd>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trx {
@@ -27,7 +30,15 @@ struct ProcessInfo {
 // any case) as the first argument.
 ProcessInfo ReadProcessInfo(int argc, const char* const* argv);
 
-// The folder of the running executable (resolved, not the current folder).
+// The folder of the running executable (resolved, not the current folder);
+// empty when it cannot be found (no /proc).
 std::u16string ProgramDirectory();
+
+// A program whose folder cannot be found cannot find its files there either
+// (vxTRX.ini, the targets of a CPX file, its graphical module): it says so on
+// `err` and ends with status 1, which this returns. Empty when the folder
+// is known.
+std::optional<int> RequireProgramDirectory(const ProcessInfo& process, std::string_view program,
+                                           std::ostream& err);
 
 }  // namespace trx

@@ -39,6 +39,22 @@ std::int32_t ConvertStartType(std::u16string_view text) {
     }
 }
 
+// A file name may hold bytes that are no UTF-8 (they travel as lone
+// surrogates, see FromFileName); the settings store keeps text, in which
+// such a name cannot stand whole.
+bool IsWholeText(std::u16string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::u16string DecimalText(std::int32_t value) {
     return FromUtf8(std::to_string(value));
 }
@@ -122,6 +138,17 @@ AutoBool CPXFile::Register(std::u16string_view cpxFile, AutoBool Quiet, AutoBool
             if (flags.ErrorsShown()) {
                 Show(Quoted(*path, u" nicht vorhanden oder ungültig!"), MessageIcon::Warning,
                      kErrorTitle);
+            }
+            return kFalse;
+        }
+    }
+    for (const std::u16string* path : {&target, &icon}) {
+        if (!IsWholeText(*path)) {
+            if (flags.ErrorsShown()) {
+                Show(Quoted(*path,
+                            u" kann nicht in die Registry eingetragen werden: der Pfad ist "
+                            u"kein gültiges UTF-8."),
+                     MessageIcon::Warning, kErrorTitle);
             }
             return kFalse;
         }

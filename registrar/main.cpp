@@ -9,7 +9,6 @@
 #include "common/Text.h"
 #include "platform/ChildMessageBox.h"
 #include "platform/ConsoleMessageBox.h"
-#include "platform/DesktopMessageBox.h"
 #include "platform/DisplayProbe.h"
 #include "platform/GuiModule.h"
 #include "platform/IniSettingsStore.h"
@@ -58,27 +57,33 @@ int main(int argc, char** argv) {
         return *code;
     }
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);
-    trx::IniSettingsStore store;
-    // Probed once, before any Qt application object: a display that is named
-    // but gone means the console, not a failed start.
-    const bool display = trx::DisplayReachable();
-    trx::GuiModule gui(trx::GuiModulePath(process.programDirectory), "vxRegCPX");
-    trx::DesktopMessageBox messages(gui, display);
-    // A server's box, shown by a child process of this program (see ChildMessageBox).
-    if (const auto code = trx::HandleShowMessage(argc, argv, messages)) {
+    if (const auto code = trx::RequireProgramDirectory(process, "vxRegCPX", std::cerr)) {
         return *code;
     }
+    trx::GuiModule gui(trx::GuiModulePath(process.programDirectory), "vxRegCPX");
+    // Every box is shown by a child process of this program (see
+    // ChildMessageBox), on a display that really serves it: probed before
+    // anything graphical starts, so that a display that is gone, refuses or
+    // stays silent means the console, not a failed start or a hang.
+    const trx::ReachableDisplay reachable;
+    const trx::Display display = reachable.Kind();
+    trx::UseDisplay(display);
+    trx::ConsoleMessageBox console;
+    trx::ChildMessageBox child("/proc/self/exe", console);
+    trx::MessageBox& messages =
+        display != trx::Display::None ? static_cast<trx::MessageBox&>(child) : console;
+    // The child's side of such a box.
+    if (const auto code = trx::HandleShowMessage(argc, argv, gui, messages)) {
+        return *code;
+    }
+    trx::IniSettingsStore store;
     // Started by the automation system, Main returns at once and the program
-    // serves its class on the bus.
+    // serves its class on the bus; the server itself needs no graphical
+    // library.
     const int status = trx::Main(process, store, messages);
     if (process.mode == trx::StartMode::Automation) {
-        trx::ConsoleMessageBox console;
-        trx::ChildMessageBox child("/proc/self/exe", console);
-        trx::MessageBox& served = display ? static_cast<trx::MessageBox&>(child) : messages;
-        // The server needs no graphical library: `served` shows the boxes of
-        // served calls.
         QCoreApplication application(argc, argv);
-        return trx::ServeOnSessionBus(trx::CPXFileClass(store, served, process.programDirectory));
+        return trx::ServeOnSessionBus(trx::CPXFileClass(store, messages, process.programDirectory));
     }
     return status;
 }

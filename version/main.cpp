@@ -5,11 +5,15 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "automation/dbus/AutomationServer.h"
 #include "automation/dbus/ServiceRegistration.h"
 #include "common/StandardOptions.h"
 #include "common/Text.h"
+#include "platform/ChildMessageBox.h"
+#include "platform/ConsoleMessageBox.h"
 #include "platform/DesktopMessageBox.h"
 #include "platform/DisplayProbe.h"
 #include "platform/GuiModule.h"
@@ -42,8 +46,8 @@ constexpr std::string_view kHelp =
     "cannot be written.\n";
 
 // A dialog needs a display, or a Qt platform chosen on purpose (offscreen).
-bool DialogPossible(bool display) {
-    if (display) {
+bool DialogPossible(trx::Display display) {
+    if (display != trx::Display::None) {
         return true;
     }
     const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -52,14 +56,25 @@ bool DialogPossible(bool display) {
 
 class DialogOpener : public trx::CreateVersionFormOpener {
   public:
-    DialogOpener(trx::GuiModule& gui, bool display, const trx::Clock& clock,
+    DialogOpener(trx::GuiModule& gui, trx::Display display, const trx::Clock& clock,
                  const trx::Locale& locale, trx::MessageBox& messageBox)
         : gui_(gui), display_(display), clock_(clock), locale_(locale), messageBox_(messageBox) {}
 
     bool OpenModal(const std::u16string& iniPath) override {
-        if (!DialogPossible(display_)) {
-            messageBox_.Show(u"Der Dialog \"Create Version\" braucht eine grafische Anzeige.",
-                             trx::MessageIcon::Warning, u"Fehler");
+        // The dialog runs in this process; the toolkit is tried on the
+        // display in a child first, so that a display that fails it there
+        // (ends it or keeps it waiting) cannot end or hold up this one.
+        std::optional<std::string> failure;
+        if (display_ != trx::Display::None) {
+            failure = trx::ToolkitStartFailure("/proc/self/exe");
+        }
+        if (!DialogPossible(display_) || failure) {
+            if (failure) {
+                std::cerr << trx::NoDisplayNotice(*failure);
+            }
+            trx::ConsoleMessageBox().Show(
+                u"Der Dialog \"Create Version\" braucht eine grafische Anzeige.",
+                trx::MessageIcon::Warning, u"Fehler");
             return false;
         }
         auto* make = gui_.Toolkit() == nullptr
@@ -70,7 +85,7 @@ class DialogOpener : public trx::CreateVersionFormOpener {
             const std::string why = gui_.Error().empty() ? gui_.Path() : gui_.Error();
             messageBox_.Show(u"Der Dialog \"Create Version\" braucht das Modul " +
                                  trx::FromUtf8(trx::GuiModuleFileName()) +
-                                 u" neben dem Programm (" + trx::FromUtf8(why) + u").",
+                                 u" neben dem Programm (" + trx::FromFileName(why) + u").",
                              trx::MessageIcon::Warning, u"Fehler");
             return false;
         }
@@ -82,7 +97,7 @@ class DialogOpener : public trx::CreateVersionFormOpener {
 
   private:
     trx::GuiModule& gui_;
-    bool display_;
+    trx::Display display_;
     const trx::Clock& clock_;
     const trx::Locale& locale_;
     trx::MessageBox& messageBox_;
@@ -100,6 +115,9 @@ int main(int argc, char** argv) {
         return *code;
     }
     const trx::ProcessInfo process = trx::ReadProcessInfo(argc, argv);
+    if (const auto code = trx::RequireProgramDirectory(process, "vxTRXVer", std::cerr)) {
+        return *code;
+    }
     const trx::SystemClock clock;
     if (process.mode == trx::StartMode::Automation) {
         // The served class shows nothing, so no display is needed.
@@ -107,11 +125,22 @@ int main(int argc, char** argv) {
         return trx::ServeOnSessionBus(trx::VersionClass(clock, process.programDirectory));
     }
     const trx::QtLocale locale(clock);
-    // Probed once, before any Qt application object: a display that is named
-    // but gone means the console, not a failed start.
-    const bool display = trx::DisplayReachable();
+    // Probed before anything graphical starts: a display that is gone,
+    // refuses or stays silent means the console, not a failed start or a hang.
+    const trx::ReachableDisplay reachable;
+    const trx::Display display = reachable.Kind();
+    trx::UseDisplay(display);
     trx::GuiModule gui(trx::GuiModulePath(process.programDirectory), "vxTRXVer");
-    trx::DesktopMessageBox messageBox(gui, display);
-    DialogOpener opener(gui, display, clock, locale, messageBox);
+    // The version box is shown by a child process (see ChildMessageBox); the
+    // dialog's own boxes in this process, where its toolkit runs.
+    trx::ConsoleMessageBox console;
+    trx::ChildMessageBox child("/proc/self/exe", console);
+    trx::MessageBox& messageBox =
+        display != trx::Display::None ? static_cast<trx::MessageBox&>(child) : console;
+    if (const auto code = trx::HandleShowMessage(argc, argv, gui, messageBox)) {
+        return *code;
+    }
+    trx::DesktopMessageBox dialogBox(gui, display != trx::Display::None);
+    DialogOpener opener(gui, display, clock, locale, dialogBox);
     return trx::Main(process, clock, locale, messageBox, opener);
 }

@@ -205,6 +205,13 @@ int ComServer::Run() {
         EndUnlessUsedWithin(startIdle_);
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            // This loop is the server's own: it runs only when no call does
+            // (a call's message box and COM's waits have loops of their own).
+            // A call that ended without unwinding its scope left its mark:
+            // an access violation inside it, which the RPC layer catches and
+            // reports to the client, jumps past our destructors. Cleared
+            // here, so that the next client's call is served.
+            callsRunning_ = 0;
             if (idleTimer_ != 0 && message.message == WM_TIMER && message.hwnd == nullptr &&
                 message.wParam == idleTimer_) {
                 KillTimer(nullptr, idleTimer_);

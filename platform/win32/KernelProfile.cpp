@@ -64,6 +64,19 @@ bool HoldsNul(std::u16string_view text) {
     return text.find(u'\0') != std::u16string_view::npos;
 }
 
+// The profile functions take a file whose full path fits in MAX_PATH
+// characters; a longer one they cannot address, and very long ones (some
+// 32,000 characters) make them fault inside the kernel library. Such a name
+// is refused before the call, like one holding NUL.
+bool Addressable(std::u16string_view fileName) {
+    if (HoldsNul(fileName) || fileName.size() >= MAX_PATH) {
+        return false;
+    }
+    const std::wstring wide = win32::Wide(fileName);
+    const DWORD full = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    return full != 0 && full <= MAX_PATH;
+}
+
 }  // namespace
 
 std::u16string ReadINIValue(std::u16string_view fileName, std::u16string_view section,
@@ -74,11 +87,11 @@ std::u16string ReadINIValue(std::u16string_view fileName, std::u16string_view se
     const std::string fallback = ToAnsi(defaultValue);
     std::string buffer(kBufferSize, ' ');
     DWORD got = 0;
-    if (HoldsNul(fileName) || HoldsNul(section) || HoldsNul(key)) {
+    if (!Addressable(fileName) || HoldsNul(section) || HoldsNul(key)) {
         // Cut at the NUL such a name would address another file, section or
-        // key: it addresses none, and the default comes back as the kernel
-        // gives it for a missing value (no trailing blanks, one pair of
-        // quotes removed, within the buffer).
+        // key, and a path too long addresses no file: the default comes back
+        // as the kernel gives it for a missing value (no trailing blanks, one
+        // pair of quotes removed, within the buffer).
         std::u16string_view text = defaultValue;
         text = profile::StripQuotePair(text.substr(0, text.find_last_not_of(u' ') + 1));
         buffer.assign(ToAnsi(text).substr(0, kBufferSize - 1));
@@ -94,7 +107,7 @@ bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
                    std::u16string_view key, std::u16string_view value) {
     // An entry that a profile line cannot hold (a line break in the value,
     // "=" in the key, ...) would corrupt the lines after it: refused, as on Linux.
-    if (fileName.empty() || HoldsNul(fileName) ||
+    if (fileName.empty() || !Addressable(fileName) ||
         profile::CheckEntry(section, key, value) != profile::EntryProblem::None) {
         return false;
     }

@@ -8,18 +8,27 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <iostream>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -345,31 +354,322 @@ TEST_F(RegistrarReliabilityTest, ARegistrationIsOneRewriteAndClearsAKilledRunsLe
     EXPECT_EQ(ParseStore(ReadFile(StorePath())).sections["A"].size(), 4u);
 }
 
-TEST_F(RegistrarReliabilityTest, ACpxFileWhoseNameIsNotUtf8IsFound) {
+// File names are bytes: a CPX file whose name is not UTF-8 is found; a
+// program folder whose name is not UTF-8 cannot stand in the store whole, so
+// its entry is refused rather than stored with a path that leads nowhere.
+TEST_F(RegistrarReliabilityTest, NamesThatAreNotUtf8AreFoundOrRefusedNeverShortened) {
     const fs::path cpx = WriteCpx("d\xe4mo.cpx", "Demo");
     const ChildResult run = Registrar({cpx.string(), "/qe"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ParseStore(ReadFile(StorePath())).sections["Entries"]["Demo"], "Eintrag Demo");
-}
 
-TEST_F(RegistrarReliabilityTest, ADisplayThatIsNamedButGoneMeansTheConsole) {
-    // A display number with no X server behind it, and no Qt platform chosen.
-    const std::string display = ":" + std::to_string(5000 + getpid() % 1000);
-    ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X" + display.substr(1)));
+    const fs::path folder = dir_ / "d\xe4";
+    fs::create_directories(folder);
+    for (const char* file : {"vxRegCPX", "tool", "icon.svg"}) {
+        fs::copy_file(bin_ / file, folder / file);
+    }
     ChildOptions options;
     options.folder = dir_.Path();
-    options.environment = {
-        {"XDG_CONFIG_HOME", config_.string()}, {"DISPLAY", display}, {"QT_QPA_PLATFORM", ""}};
+    options.environment = {{"XDG_CONFIG_HOME", config_.string()}};
+    const ChildResult refused =
+        RunChild({(folder / "vxRegCPX").string(), WriteCpx("b.cpx", "B").string(), "/qe"}, options);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "Fehler: '" + (dir_ / "d\xef\xbf\xbd/tool").string() +
+                               "' kann nicht in die Registry eingetragen werden: der Pfad ist "
+                               "kein gültiges UTF-8.\n");
+    EXPECT_EQ(ParseStore(ReadFile(StorePath())).sections["Entries"].count("B"), 0u);
+}
 
-    const ChildResult registration =
-        RunChild({program_.string(), WriteCpx("a.cpx", "A").string()}, options);
-    EXPECT_EQ(registration.status, 0) << registration.err;
-    EXPECT_EQ(registration.out,
-              "vxRegCPX: '" + (dir_ / "a.cpx").string() + "' wurde erfolgreich registriert.\n");
+// Without /proc a program cannot find its own folder, nor the files it
+// keeps there: both programs say so and fail, in a mount namespace whose
+// /proc is an empty file system.
+TEST_F(RegistrarReliabilityTest, WithoutProcBothProgramsFailWithAClearMessage) {
+    const std::string withoutProc = "mount -t tmpfs none /proc && exec \"$0\" \"$@\"";
+    if (RunChild({"/usr/bin/unshare", "-m", "sh", "-c", withoutProc, "/bin/true"}).status != 0) {
+        GTEST_SKIP() << "no mount namespace here (unshare -m needs CAP_SYS_ADMIN)";
+    }
+    ChildOptions options;
+    options.folder = dir_.Path();
+    options.environment = {{"XDG_CONFIG_HOME", config_.string()}};
+    for (const auto& [program, arguments] :
+         std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {program_.string(), {WriteCpx("a.cpx", "A").string(), "/qe"}}, {TRX_VXTRXVER, {}}}) {
+        std::vector<std::string> argv = {"/usr/bin/unshare", "-m",   "sh", "-c",
+                                         withoutProc,        program};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        const ChildResult run = RunChild(argv, options);
+        const std::string name = fs::path(program).filename().string();
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_EQ(run.out, "") << name;
+        EXPECT_EQ(run.err, name +
+                               ": Der Ordner des Programms ist nicht zu ermitteln "
+                               "(/proc/self/exe fehlt).\n");
+    }
+    EXPECT_FALSE(fs::exists(StorePath()));
+}
 
-    const ChildResult dialog = RunChild({TRX_VXTRXVER, "/CREATE"}, options);
-    EXPECT_EQ(dialog.status, 1);
-    EXPECT_NE(dialog.err.find("braucht eine grafische Anzeige"), std::string::npos) << dialog.err;
+// A display server of the test's own on a local socket (abstract when the
+// name starts with NUL), answering every connection in one way.
+class FakeDisplay {
+  public:
+    enum class Answer { Close, Junk, Silence, SetupOnceThenSilence };
+
+    FakeDisplay(const std::string& name, Answer answer) : name_(name), answer_(answer) {
+        listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, name.data(), name.size());
+        const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size() +
+                                                   (name.front() == '\0' ? 0 : 1));
+        listening_ = bind(listener_, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
+                     listen(listener_, 16) == 0;
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~FakeDisplay() {
+        shutdown(listener_, SHUT_RDWR);  // ends the accept
+        thread_.join();
+        close(listener_);
+        for (const int fd : held_) {
+            close(fd);
+        }
+        if (name_.front() != '\0') {
+            unlink(name_.c_str());
+        }
+    }
+    FakeDisplay(const FakeDisplay&) = delete;
+    FakeDisplay& operator=(const FakeDisplay&) = delete;
+    bool Listening() const { return listening_; }
+
+  private:
+    void Serve() {
+        for (int fd; (fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+            if (answer_ == Answer::Junk) {
+                const std::string junk = "HTTP/1.0 400 Bad Request\r\n\r\n";
+                (void)!write(fd, junk.data(), junk.size());
+            } else if (answer_ == Answer::SetupOnceThenSilence && !setupSent_) {
+                // The setup request's fixed part, then an accepted setup
+                // with 8 units of server fields, all zero.
+                char request[12];
+                (void)!read(fd, request, sizeof request);
+                const char reply[40] = {1, 0, 11, 0, 0, 0, 8, 0};
+                (void)!write(fd, reply, sizeof reply);
+                setupSent_ = true;
+            }
+            if (answer_ == Answer::Close || answer_ == Answer::Junk) {
+                close(fd);
+            } else {
+                held_.push_back(fd);
+            }
+        }
+    }
+
+    std::string name_;
+    Answer answer_;
+    int listener_ = -1;
+    bool listening_ = false;
+    bool setupSent_ = false;
+    std::vector<int> held_;
+    std::thread thread_;
+};
+
+// The output of a shell command.
+std::string Output(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            text.append(buffer, n);
+        }
+        pclose(pipe);
+    }
+    return text;
+}
+
+// A real X server that admits only clients with its cookie.
+class Xvfb {
+  public:
+    Xvfb(const std::string& number, const fs::path& authority) {
+        Output("xauth -q -f " + authority.string() + " add :" + number +
+               " MIT-MAGIC-COOKIE-1 0123456789abcdef0123456789abcdef 2>&1");
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            // -noreset: the test's own probe for its start is its last
+            // client for a moment, and a reset then refuses the next one.
+            execlp("Xvfb", "Xvfb", (":" + number).c_str(), "-auth", authority.c_str(), "-nolisten",
+                   "tcp", "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        const std::string probe = "XAUTHORITY=" + authority.string() +
+                                  " xwininfo -root -display :" + number +
+                                  " >/dev/null 2>&1 && echo up";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!up_ && std::chrono::steady_clock::now() < deadline) {
+            up_ = Output(probe) == "up\n";
+            if (!up_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));  // polling its start
+            }
+        }
+    }
+    ~Xvfb() {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    Xvfb(const Xvfb&) = delete;
+    Xvfb& operator=(const Xvfb&) = delete;
+    bool Up() const { return up_; }
+
+  private:
+    pid_t pid_ = -1;
+    bool up_ = false;
+};
+
+// Waits for a window of that title on the display and ends the process that
+// shows it; false when none appears within the deadline.
+bool EndTheWindowsProcess(const std::string& display, const fs::path& authority,
+                          const std::string& title) {
+    const std::string x = "XAUTHORITY=" + authority.string() + " DISPLAY=" + display + " ";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const std::string info = Output(x + "xwininfo -name '" + title + "' 2>/dev/null");
+        const auto at = info.find("Window id: ");
+        if (at != std::string::npos) {
+            const std::string id = info.substr(at + 11, info.find(' ', at + 11) - at - 11);
+            const std::string pid = Output(x + "xprop -id " + id + " _NET_WM_PID");
+            const auto equals = pid.find("= ");
+            if (equals != std::string::npos) {
+                return kill(std::stoi(pid.substr(equals + 2)), SIGKILL) == 0;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // polling for the window
+    }
+    return false;
+}
+
+// The programs decide between the box and the console by a real connection
+// to the display: the X connection setup with the user's cookie, a Wayland
+// compositor only where Qt can talk to one. A display that refuses, closes,
+// answers junk or stays silent means the console form (for /CREATE exit 1
+// with its message); never an abort or a hang. The box itself is shown by a
+// child process whose start is bounded, so a display that passes the probe
+// and then falls silent costs that bound and then the console.
+TEST_F(RegistrarReliabilityTest, ADisplayThatRefusesOrFallsSilentMeansTheConsole) {
+    fs::copy_file(fs::path(TRX_VXTRXVER).parent_path() / "trx-gui.so", bin_ / "trx-gui.so");
+    const std::string base = std::to_string(5000 + getpid() % 900);
+    const fs::path authority = dir_ / "xauthority";
+    const fs::path wayland = dir_ / "wayland-0";
+    const fs::path socketPath = dir_ / "x-socket";
+    using Answer = FakeDisplay::Answer;
+    // A box from a program whose folder is no UTF-8: the registration is
+    // refused, in a box, since the module is found at the folder's bytes.
+    enum class Shown { Console, Box, ConsoleAfterTheBound, BoxFromAFolderNotUtf8 };
+    const fs::path byteFolder = dir_ / "d\xe4";
+    fs::create_directories(byteFolder);
+    for (const fs::path& file : {bin_ / "vxRegCPX", bin_ / "tool", bin_ / "icon.svg",
+                                 bin_ / "trx-gui.so", fs::path(TRX_VXTRXVER)}) {
+        fs::copy_file(file, byteFolder / file.filename());
+    }
+    const struct Case {
+        const char* what;
+        std::optional<Answer> fake;  // else the real Xvfb
+        std::string display;
+        std::string waylandDisplay;
+        std::string xauthority;
+        Shown shown;
+    } cases[] = {
+        {"accepts and closes", Answer::Close, ":" + base, "", "", Shown::Console},
+        {"sends junk", Answer::Junk, ":" + base, "", "", Shown::Console},
+        {"never answers", Answer::Silence, ":" + base, "", "", Shown::Console},
+        {"a socket path that closes", Answer::Close, socketPath.string(), "", "", Shown::Console},
+        {"Wayland without Qt's plugin", Answer::Silence, "", wayland.string(), "", Shown::Console},
+        {"accepts the setup, then silence", Answer::SetupOnceThenSilence, ":" + base, "", "",
+         Shown::ConsoleAfterTheBound},
+        {"Xvfb with -auth, no cookie", std::nullopt, ":" + base, "", "/nonexistent",
+         Shown::Console},
+        {"Xvfb with -auth and its cookie", std::nullopt, ":" + base, "", authority.string(),
+         Shown::Box},
+        {"the same, programs in a folder not UTF-8", std::nullopt, ":" + base, "",
+         authority.string(), Shown::BoxFromAFolderNotUtf8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ChildOptions options;
+        options.folder = dir_.Path();
+        options.deadline = std::chrono::seconds(30);
+        options.environment = {{"XDG_CONFIG_HOME", config_.string()},
+                               {"QT_QPA_PLATFORM", ""},
+                               {"DISPLAY", c.display},
+                               {"WAYLAND_DISPLAY", c.waylandDisplay},
+                               {"XDG_RUNTIME_DIR", dir_.Path().string()},
+                               {"XAUTHORITY", c.xauthority}};
+        const fs::path cpx = WriteCpx("a.cpx", "A");
+        const bool fromByteFolder = c.shown == Shown::BoxFromAFolderNotUtf8;
+        const bool box = c.shown == Shown::Box || fromByteFolder;
+        const std::string registrar =
+            fromByteFolder ? (byteFolder / "vxRegCPX").string() : program_.string();
+        const std::string version =
+            fromByteFolder ? (byteFolder / "vxTRXVer").string() : TRX_VXTRXVER;
+        const struct Program {
+            std::vector<std::string> argv;
+            std::string title;
+        } programs[] = {{{registrar, cpx.string()}, fromByteFolder ? "Fehler" : "vxRegCPX"},
+                        {{version}, "vxTRXVer"},
+                        {{version, "/CREATE"}, "Create Version"}};
+        for (const Program& program : programs) {
+            SCOPED_TRACE(program.title);
+            std::optional<FakeDisplay> fake;
+            std::optional<Xvfb> xvfb;
+            if (c.fake) {
+                const std::string name = !c.waylandDisplay.empty() ? wayland.string()
+                                         : c.display.front() == '/'
+                                             ? socketPath.string()
+                                             : std::string(1, '\0') + "/tmp/.X11-unix/X" + base;
+                fake.emplace(name, *c.fake);
+                ASSERT_TRUE(fake->Listening());
+            } else {
+                xvfb.emplace(base, authority);
+                ASSERT_TRUE(xvfb->Up());
+            }
+            fs::remove(StorePath());
+            auto running =
+                std::async(std::launch::async, [&] { return RunChild(program.argv, options); });
+            if (box) {
+                EXPECT_TRUE(EndTheWindowsProcess(c.display, authority, program.title));
+            }
+            const ChildResult run = running.get();
+            EXPECT_FALSE(run.timedOut);
+            const bool create = program.title == "Create Version";
+            if (box) {
+                EXPECT_EQ(run.out, "");
+                EXPECT_EQ(run.status, create                      ? 128 + SIGKILL
+                                      : program.title == "Fehler" ? 1
+                                                                  : 0)
+                    << run.err;
+            } else if (create) {
+                EXPECT_EQ(run.status, 1);
+                EXPECT_NE(run.err.find("braucht eine grafische Anzeige"), std::string::npos)
+                    << run.err;
+            } else {
+                EXPECT_EQ(run.status, 0) << run.err;
+                const std::string start = program.title + ": ";
+                EXPECT_EQ(run.out.substr(0, start.size()), start) << run.out;
+            }
+            if (c.shown == Shown::ConsoleAfterTheBound) {
+                EXPECT_NE(run.err.find("Grafische Anzeige nicht verfügbar (keine Antwort binnen"),
+                          std::string::npos)
+                    << run.err;
+            }
+            if (program.title == "vxRegCPX") {
+                EXPECT_EQ(ParseStore(ReadFile(StorePath())).sections["Entries"]["A"], "Eintrag A");
+            } else if (program.title == "Fehler") {
+                EXPECT_FALSE(fs::exists(StorePath()));
+            }
+            std::cout << "[ timing   ] " << c.what << ", " << program.title << ": " << run.seconds
+                      << " s\n";
+        }
+    }
 }
 
 // CPX files that are no CPX files: the registrar says so, in bounded time and

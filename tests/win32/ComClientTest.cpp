@@ -158,6 +158,24 @@ TEST_F(ComClient, LateBoundByNameRegistersAndRemovesTheDemoEntry) {
 
     // The required path left out: refused by the type library, nothing runs.
     EXPECT_EQ(CallByName(file.p, L"Register", {}, &result), DISP_E_BADPARAMCOUNT);
+
+    // A path longer than the kernel's profile functions take: a clean False,
+    // and the server serves on, this object and a new one.
+    VARIANT tooLong;
+    V_VT(&tooLong) = VT_BSTR;
+    V_BSTR(&tooLong) = com::ToBstr(std::u16string(32767, u'a'));
+    VariantInit(&result);
+    EXPECT_EQ(CallByName(file.p, L"Register", {tooLong, Bool(true)}, &result), S_OK);
+    EXPECT_EQ(V_BOOL(&result), VARIANT_FALSE);
+    VariantClear(&tooLong);
+    Held<IDispatch> other;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                              reinterpret_cast<void**>(&other.p)));
+    for (IDispatch* object : {file.p, other.p}) {
+        VariantInit(&result);
+        EXPECT_EQ(CallByName(object, L"UnRegisterFile", {path, Bool(true)}, &result), S_OK);
+        EXPECT_EQ(V_BOOL(&result), VARIANT_TRUE);
+    }
     VariantClear(&path);
 }
 
