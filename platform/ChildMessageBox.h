@@ -24,10 +24,16 @@ inline constexpr std::chrono::milliseconds kDisplayStartTime{5000};
 // up, the call waits until it is closed, as a modal box does.
 class ChildMessageBox : public MessageBox {
   public:
-    // `program`: the running program's own executable.
-    ChildMessageBox(std::string program, MessageBox& fallback, std::ostream& err = std::cerr,
+    // `program`: the running program's own executable. Without `onDisplay`
+    // (no display reachable) every message goes to `fallback` at once.
+    ChildMessageBox(std::string program, bool onDisplay, MessageBox& fallback,
+                    std::ostream& err = std::cerr,
                     std::chrono::milliseconds startTime = kDisplayStartTime)
-        : program_(std::move(program)), fallback_(fallback), err_(err), startTime_(startTime) {}
+        : program_(std::move(program)),
+          fallback_(fallback),
+          err_(err),
+          startTime_(startTime),
+          failed_(!onDisplay) {}
 
     void Show(std::u16string_view text, MessageIcon icon, std::u16string_view title) override;
 
@@ -36,7 +42,7 @@ class ChildMessageBox : public MessageBox {
     MessageBox& fallback_;
     std::ostream& err_;
     std::chrono::milliseconds startTime_;
-    bool failed_ = false;
+    bool failed_;
 };
 
 // Whether the graphical toolkit starts on the display, tried in a child

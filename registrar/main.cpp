@@ -69,9 +69,7 @@ int main(int argc, char** argv) {
     const trx::Display display = reachable.Kind();
     trx::UseDisplay(display);
     trx::ConsoleMessageBox console;
-    trx::ChildMessageBox child("/proc/self/exe", console);
-    trx::MessageBox& messages =
-        display != trx::Display::None ? static_cast<trx::MessageBox&>(child) : console;
+    trx::ChildMessageBox messages("/proc/self/exe", display != trx::Display::None, console);
     // The child's side of such a box.
     if (const auto code = trx::HandleShowMessage(argc, argv, gui, messages)) {
         return *code;

@@ -134,9 +134,7 @@ int main(int argc, char** argv) {
     // The version box is shown by a child process (see ChildMessageBox); the
     // dialog's own boxes in this process, where its toolkit runs.
     trx::ConsoleMessageBox console;
-    trx::ChildMessageBox child("/proc/self/exe", console);
-    trx::MessageBox& messageBox =
-        display != trx::Display::None ? static_cast<trx::MessageBox&>(child) : console;
+    trx::ChildMessageBox messageBox("/proc/self/exe", display != trx::Display::None, console);
     if (const auto code = trx::HandleShowMessage(argc, argv, gui, messageBox)) {
         return *code;
     }
