@@ -445,14 +445,14 @@ class FakeDisplay {
         for (int fd; (fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
             if (answer_ == Answer::Junk) {
                 const std::string junk = "HTTP/1.0 400 Bad Request\r\n\r\n";
-                (void)!write(fd, junk.data(), junk.size());
+                (void)!send(fd, junk.data(), junk.size(), MSG_NOSIGNAL);
             } else if (answer_ == Answer::SetupOnceThenSilence && !setupSent_) {
                 // The setup request's fixed part, then an accepted setup
                 // with 8 units of server fields, all zero.
                 char request[12];
                 (void)!read(fd, request, sizeof request);
                 const char reply[40] = {1, 0, 11, 0, 0, 0, 8, 0};
-                (void)!write(fd, reply, sizeof reply);
+                (void)!send(fd, reply, sizeof reply, MSG_NOSIGNAL);
                 setupSent_ = true;
             }
             if (answer_ == Answer::Close || answer_ == Answer::Junk) {
