@@ -311,7 +311,7 @@ bool IsSocket(const std::string& path) {
 }
 
 // DISPLAY as libxcb reads it: [protocol/][host]:number[.screen], or the path
-// of a socket (optionally followed by :number[.screen]). Without a host, or
+// of a socket (optionally followed by .screen). Without a host, or
 // with "unix", the server listens on a local socket (abstract, then in the
 // file system; without a host then also TCP on this machine), otherwise on
 // TCP port 6000 + number. The connection once the server accepted the
@@ -321,13 +321,14 @@ int XServerAccepts(const std::string& display, Clock::time_point deadline) {
     std::string number = "0";
     int fd = -1;
     if (!display.empty() && display.front() == '/') {
+        // The socket itself, or the socket and ".screen"; display number 0.
         std::string path = display;
-        if (!IsSocket(path) && colon != std::string::npos) {
-            path = display.substr(0, colon);
-            number = display.substr(colon + 1);
-            number = number.substr(0, number.find('.'));
+        const auto dot = display.rfind('.');
+        if (!IsSocket(path) && dot != std::string::npos && dot + 1 < display.size() &&
+            display[dot + 1] != '0' && AllDigits(display.substr(dot + 1))) {
+            path = display.substr(0, dot);
         }
-        fd = AllDigits(number) ? ConnectLocal(path, deadline) : -1;
+        fd = IsSocket(path) ? ConnectLocal(path, deadline) : -1;
     } else if (colon != std::string::npos) {
         std::string host = display.substr(0, colon);
         std::string protocol;
