@@ -2,6 +2,7 @@
 // at once, a store it may not write, and CPX files and command lines that no
 // one would write by hand.
 
+#include "common/ProfileLock.h"
 #include "tests/reliability/Child.h"
 #include "tests/support/TempDir.h"
 
@@ -12,6 +13,7 @@
 #include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -61,6 +63,29 @@ StoreFile ParseStore(const std::string& text) {
         }
     }
     return store;
+}
+
+// The id of a process that has ended (and been reaped).
+pid_t GonePid() {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+// A lock file as a holder leaves it that is killed while it holds the lock.
+void LeaveStaleLock(const fs::path& lock) {
+    const pid_t child = fork();
+    if (child == 0) {
+        const profile::LockFile held(lock.string(), std::chrono::milliseconds(0));
+        _exit(held.Held() ? 0 : 1);  // no unlock: the process just ends
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(fs::exists(lock));
 }
 
 class RegistrarReliabilityTest : public ::testing::Test {
@@ -251,17 +276,6 @@ TEST_F(StoreFaultTest, ARootRunKeepsTheStoresOwnerAndMode) {
         << "the user may still write the store";
 }
 
-TEST_F(StoreFaultTest, AHeldStoreLockFailsTheChangeWithinSeconds) {
-    const int folder = open((config_ / "Velmora").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_GE(folder, 0);
-    ASSERT_EQ(flock(folder, LOCK_EX), 0);
-    const ChildResult run = Registrar({cpx_.string(), "/qe"}, false, std::chrono::seconds(30));
-    close(folder);
-    EXPECT_FALSE(run.timedOut) << "the registrar waited for the lock without limit";
-    EXPECT_LT(run.seconds, 15);
-    ExpectFailureAndStoreUnchanged(run, "konnte nicht in die Registry eingetragen werden.");
-}
-
 TEST_F(StoreFaultTest, AFullDiskNeverEmptiesTheStore) {
     const fs::path folder = config_ / "Velmora";
     fs::rename(folder, dir_ / "kept");
@@ -316,11 +330,20 @@ TEST_F(RegistrarReliabilityTest, ASymlinkedStoreIsFollowedAndStaysALink) {
 TEST_F(RegistrarReliabilityTest, ARegistrationIsOneRewriteAndClearsAKilledRunsLeftovers) {
     const fs::path folder = config_ / "Velmora";
     fs::create_directories(folder);
-    const std::vector<std::string> leftovers = {".vxtControlPanel.ini.4242.1",
-                                                ".vxtControlPanel.ini.4242.1.lock",
-                                                ".vxtControlPanel.ini.tmp12345"};
-    for (const std::string& name : leftovers) {
-        WriteFile(folder / name, "[Entries]\n");
+    // A killed registrar's new file is removed; files of other tools (an
+    // editor's swap file, rsync's temporary file), of a registrar still at
+    // work and of the previous version's naming stay.
+    const std::string gone = std::to_string(GonePid());
+    const std::string live = std::to_string(getpid());
+    const std::vector<std::string> leftovers = {".vxtControlPanel.ini.trxtmp-" + gone + "-1234"};
+    const std::vector<std::string> others = {
+        ".vxtControlPanel.ini.swp", ".vxtControlPanel.ini.Ab12Cd", ".vxtControlPanel.ini.tmp12345",
+        ".vxtControlPanel.ini.trxtmp-" + live + "-1234",
+        ".vxtControlPanel.ini.trxtmp-" + gone + "-x"};
+    for (const auto* names : {&leftovers, &others}) {
+        for (const std::string& name : *names) {
+            WriteFile(folder / name, "[Entries]\n");
+        }
     }
     const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(watch, 0);
@@ -342,7 +365,213 @@ TEST_F(RegistrarReliabilityTest, ARegistrationIsOneRewriteAndClearsAKilledRunsLe
     for (const std::string& name : leftovers) {
         EXPECT_FALSE(fs::exists(folder / name)) << name;
     }
+    for (const std::string& name : others) {
+        EXPECT_TRUE(fs::exists(folder / name)) << name << " is not the registrar's to remove";
+    }
     EXPECT_EQ(ParseStore(ReadFile(StorePath())).sections["A"].size(), 4u);
+}
+
+// Holds flock on a folder from a process of the unprivileged user, as any
+// user who may read the folder can, until destruction.
+class FlockAsUnprivilegedUser {
+  public:
+    explicit FlockAsUnprivilegedUser(const fs::path& folder) {
+        int ready[2];
+        if (pipe(ready) != 0 || pipe(release_) != 0) {
+            return;
+        }
+        const auto [uid, gid] = UnprivilegedUser();
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(ready[0]);
+            close(release_[1]);
+            const int fd = setgid(gid) == 0 && setuid(uid) == 0
+                               ? open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                               : -1;
+            const char held = fd >= 0 && flock(fd, LOCK_EX) == 0 ? 1 : 0;
+            if (write(ready[1], &held, 1) != 1 || held == 0) {
+                _exit(1);
+            }
+            char byte;
+            (void)read(release_[0], &byte, 1);  // returns when the parent closes its end
+            _exit(0);
+        }
+        close(ready[1]);
+        close(release_[0]);
+        char held = 0;
+        held_ = pid_ > 0 && read(ready[0], &held, 1) == 1 && held == 1;
+        close(ready[0]);
+    }
+    ~FlockAsUnprivilegedUser() {
+        close(release_[1]);
+        if (pid_ > 0) {
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool Held() const { return held_; }
+
+  private:
+    int release_[2] = {-1, -1};
+    pid_t pid_ = -1;
+    bool held_ = false;
+};
+
+// The store's lock is the one QSettings takes (its lock file beside the
+// store), so that registrars and QSettings programs exclude each other; a
+// lock file left by a killed holder is taken over at once; another user
+// cannot block a writer; and a writer waits at most its 5 seconds for a lock
+// that is held, then says who holds it.
+TEST_F(RegistrarReliabilityTest, TheStoreLockIsQSettingsOwnAndEveryWaitIsBounded) {
+    const fs::path lock = StorePath().string() + ".lock";
+    fs::create_directories(StorePath().parent_path());
+    {
+        SCOPED_TRACE("twenty registrars of fifteen entries each and a QSettings program at once");
+        constexpr int kRegistrars = 20;
+        constexpr int kEntriesEach = 15;
+        constexpr int kQtKeys = 300;
+        auto key = [](int r, int e) { return "R" + std::to_string(r) + "E" + std::to_string(e); };
+        for (int r = 0; r < kRegistrars; ++r) {
+            for (int e = 0; e < kEntriesEach; ++e) {
+                WriteCpx(key(r, e) + ".cpx", key(r, e));
+            }
+        }
+        ChildResult qt;
+        std::thread qtWriter([&] {
+            ChildOptions options;
+            options.deadline = std::chrono::seconds(200);
+            qt = RunChild(
+                {TRX_QSETTINGS_WRITER, StorePath().string(), std::to_string(kQtKeys), "QtWriter"},
+                options);
+        });
+        std::vector<std::vector<ChildResult>> runs(kRegistrars);
+        std::vector<std::thread> registrars;
+        for (int r = 0; r < kRegistrars; ++r) {
+            registrars.emplace_back([&, r] {
+                for (int e = 0; e < kEntriesEach; ++e) {
+                    runs[r].push_back(Registrar({(dir_ / (key(r, e) + ".cpx")).string(), "/qe"}));
+                }
+            });
+        }
+        for (auto& registrar : registrars) {
+            registrar.join();
+        }
+        qtWriter.join();
+
+        EXPECT_EQ(qt.status, 0) << qt.out << qt.err;
+        EXPECT_EQ(qt.out, "0 failed\n");
+        const StoreFile store = ParseStore(ReadFile(StorePath()));
+        EXPECT_TRUE(store.whole);
+        int registered = 0;
+        int kept = 0;
+        for (int r = 0; r < kRegistrars; ++r) {
+            for (int e = 0; e < kEntriesEach; ++e) {
+                EXPECT_EQ(runs[r][e].status, 0) << runs[r][e].err;
+                const auto entries = store.sections.find("Entries");
+                const auto section = store.sections.find(key(r, e));
+                registered += entries != store.sections.end() &&
+                              entries->second.count(key(r, e)) == 1 &&
+                              section != store.sections.end() && section->second.size() == 4;
+            }
+        }
+        const auto written = store.sections.find("QtWriter");
+        for (int i = 0; i < kQtKeys && written != store.sections.end(); ++i) {
+            const auto value = written->second.find("k" + std::to_string(i));
+            kept += value != written->second.end() && value->second == "v" + std::to_string(i);
+        }
+        EXPECT_EQ(registered, kRegistrars * kEntriesEach) << "registrations lost";
+        EXPECT_EQ(kept, kQtKeys) << "QSettings' keys lost";
+        EXPECT_FALSE(fs::exists(lock));
+    }
+    {
+        SCOPED_TRACE("a lock file left by a killed holder");
+        ChildOptions options;
+        options.deadline = std::chrono::seconds(20);  // QSettings would wait 30 s for an old lock
+        LeaveStaleLock(lock);
+        const ChildResult qt =
+            RunChild({TRX_QSETTINGS_WRITER, StorePath().string(), "1", "Stale"}, options);
+        EXPECT_EQ(qt.status, 0) << "QSettings takes over the registrar's stale lock: " << qt.err;
+        LeaveStaleLock(lock);
+        const ChildResult run = Registrar({WriteCpx("stale.cpx", "Stale").string(), "/qe"});
+        EXPECT_EQ(run.status, 0) << run.err;
+    }
+    {
+        SCOPED_TRACE("another user's flock on the folder");
+        GiveToUnprivilegedUser(config_);
+        const int folder = open((config_ / "Velmora").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(folder, 0);
+        ASSERT_EQ(flock(folder, LOCK_EX), 0);
+        const ChildResult run = Registrar({WriteCpx("b.cpx", "B").string(), "/qe"}, true);
+        close(folder);
+        EXPECT_EQ(run.status, 0) << "the registrar waited for a lock of another user: " << run.err;
+
+        if (geteuid() == 0) {
+            const fs::path etc = dir_ / "etc";
+            fs::create_directory(etc);
+            WriteFile(etc / "vxTRX.ini", "[Common]\nVersion=1\n");
+            const FlockAsUnprivilegedUser holder(etc);
+            ASSERT_TRUE(holder.Held());
+            ChildOptions options;
+            options.deadline = std::chrono::seconds(20);
+            const ChildResult set =
+                RunChild({TRX_VXINI, "set", (etc / "vxTRX.ini").string(), "Common", "Version", "2"},
+                         options);
+            EXPECT_FALSE(set.timedOut) << "vxini waited for another user's lock";
+            EXPECT_EQ(set.status, 0) << set.err;
+        }
+    }
+    {
+        SCOPED_TRACE("a lock held by a live process");
+        const fs::path ini = dir_ / "vxTRX.ini";
+        WriteFile(ini, "[Common]\nVersion=1\n");
+        const std::string storeBefore = ReadFile(StorePath());
+        const profile::LockFile storeLock(lock.string(), std::chrono::milliseconds(0));
+        const profile::LockFile iniLock(ini.string() + ".lock", std::chrono::milliseconds(0));
+        ASSERT_TRUE(storeLock.Held() && iniLock.Held());
+        ChildOptions options;
+        options.deadline = std::chrono::seconds(60);
+        ChildResult runs[3];
+        std::thread writers[3] = {
+            std::thread([&] {
+                runs[0] = Registrar({WriteCpx("c.cpx", "C").string(), "/qe"});
+            }),
+            std::thread([&] {
+                runs[1] =
+                    RunChild({TRX_VXINI, "set", ini.string(), "Common", "Version", "2"}, options);
+            }),
+            std::thread([&] {
+                runs[2] = RunChild({TRX_SAVE_PROBE, ini.string(), "2"}, options);
+            })};
+        for (auto& writer : writers) {
+            writer.join();
+        }
+        const std::string holder = "(Prozess " + std::to_string(getpid()) + ", ";
+        EXPECT_EQ(runs[0].status, 1);
+        EXPECT_EQ(runs[0].err.rfind("Fehler: '" + (dir_ / "c.cpx").string() +
+                                        "' konnte nicht in die Registry eingetragen werden.\n'" +
+                                        lock.string() + "' sperrt die Datei " + holder,
+                                    0),
+                  0u)
+            << runs[0].err;
+        EXPECT_NE(runs[0].err.find("wurde nicht rechtzeitig freigegeben."), std::string::npos);
+        EXPECT_EQ(runs[1].status, 1);
+        EXPECT_NE(runs[1].err.find(ini.string() + ".lock locks the file (process " +
+                                   std::to_string(getpid())),
+                  std::string::npos)
+            << runs[1].err;
+        EXPECT_EQ(runs[2].status, 3) << runs[2].err;
+        EXPECT_EQ(
+            runs[2].out.rfind("Fehler: '" + ini.string() + "' konnte nicht gespeichert werden.\n'" +
+                                  ini.string() + ".lock' sperrt die Datei " + holder,
+                              0),
+            0u)
+            << runs[2].out;
+        for (const ChildResult& run : runs) {
+            EXPECT_FALSE(run.timedOut);
+            EXPECT_LT(run.seconds, 50) << "the wait is bounded";
+        }
+        EXPECT_EQ(ReadFile(StorePath()), storeBefore);
+        EXPECT_EQ(ReadFile(ini), "[Common]\nVersion=1\n");
+    }
 }
 
 TEST_F(RegistrarReliabilityTest, ACpxFileWhoseNameIsNotUtf8IsFound) {
