@@ -327,6 +327,91 @@ TEST_F(RegistrarReliabilityTest, ASymlinkedStoreIsFollowedAndStaysALink) {
     EXPECT_EQ(ParseStore(ReadFile(dir_ / "real.ini")).sections["Entries"]["A"], "Eintrag A");
 }
 
+// A symbolic link at the store, at vxTRX.ini or given to vxini is followed
+// only when it belongs to root or to the owner of its target, so that a
+// user's link cannot steer root's write onto root's files; a failed save
+// names the file it could not write, the link's target where it followed one.
+TEST_F(RegistrarReliabilityTest, ALinkIsFollowedOnlyWhenItBelongsToRootOrToItsTargetsOwner) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can give links and files to other users";
+    }
+    const auto [uid, gid] = UnprivilegedUser();
+    const fs::path secret = dir_ / "secret";  // root's, for root alone
+    const std::string secretText = "root:x:0:0:root:/root:/bin/bash\n";
+    WriteFile(secret, secretText);
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+    const auto userLink = [&](const fs::path& link, const fs::path& target) {
+        fs::create_directories(link.parent_path());
+        fs::create_symlink(target, link);
+        ASSERT_EQ(lchown(link.c_str(), uid, gid), 0);
+    };
+    const std::string refused =
+        "' ist ein symbolischer Link, der weder root noch dem Eigentümer "
+        "seines Ziels gehört; ihm wird nicht gefolgt.\n";
+
+    // The user's store is a link to root's file; root registers (sudo -E).
+    userLink(StorePath(), secret);
+    const ChildResult registration = Registrar({WriteCpx("a.cpx", "A").string(), "/qe"});
+    EXPECT_EQ(registration.status, 1);
+    EXPECT_EQ(registration.err, "Fehler: '" + (dir_ / "a.cpx").string() +
+                                    "' konnte nicht in die Registry eingetragen werden.\n'" +
+                                    StorePath().string() + refused);
+    EXPECT_EQ(ReadFile(secret), secretText);
+    EXPECT_TRUE(fs::is_symlink(StorePath()));
+
+    // vxini on a user's link to root's file.
+    const fs::path userIni = dir_ / "home" / "user.ini";
+    userLink(userIni, secret);
+    const ChildResult set =
+        RunChild({TRX_VXINI, "set", userIni.string(), "Common", "Version", "9"});
+    EXPECT_EQ(set.status, 1);
+    EXPECT_NE(set.err.find(userIni.string() + " is a symbolic link that belongs neither to root"),
+              std::string::npos)
+        << set.err;
+    EXPECT_EQ(ReadFile(secret), secretText);
+
+    // vxTRX.ini beside the program as the package lays it out: root's link
+    // to root's file in etc/. The dialog's Save follows it as root; as a
+    // user it fails and names the file it could not write.
+    const fs::path etc = dir_ / "etc";
+    fs::create_directories(etc);
+    WriteFile(etc / "vxTRX.ini", "[Common]\nVersion=1\n");
+    fs::create_symlink(etc / "vxTRX.ini", bin_ / "vxTRX.ini");
+    const ChildResult asRoot = RunChild({TRX_SAVE_PROBE, (bin_ / "vxTRX.ini").string(), "2"});
+    EXPECT_EQ(asRoot.status, 0) << asRoot.out;
+    EXPECT_NE(ReadFile(etc / "vxTRX.ini").find("Version=2"), std::string::npos);
+    EXPECT_TRUE(fs::is_symlink(bin_ / "vxTRX.ini"));
+    ChildOptions asUser;
+    asUser.unprivileged = true;
+    const ChildResult userSave =
+        RunChild({TRX_SAVE_PROBE, (bin_ / "vxTRX.ini").string(), "3"}, asUser);
+    EXPECT_EQ(userSave.status, 3);
+    EXPECT_EQ(userSave.out,
+              "Fehler: '" + (etc / "vxTRX.ini").string() + "' konnte nicht gespeichert werden.\n");
+
+    // The same place, but the user's link to root's file: root's Save refuses it.
+    fs::remove(bin_ / "vxTRX.ini");
+    userLink(bin_ / "vxTRX.ini", secret);
+    const ChildResult planted = RunChild({TRX_SAVE_PROBE, (bin_ / "vxTRX.ini").string(), "4"});
+    EXPECT_EQ(planted.status, 3);
+    EXPECT_EQ(planted.out, "Fehler: '" + (bin_ / "vxTRX.ini").string() +
+                               "' konnte nicht gespeichert werden.\n'" +
+                               (bin_ / "vxTRX.ini").string() + refused);
+    EXPECT_EQ(ReadFile(secret), secretText);
+
+    // A user's link to the user's own file is followed, for the user and for root.
+    fs::remove(StorePath());
+    const fs::path own = config_ / "own.ini";
+    WriteFile(own, "");
+    GiveToUnprivilegedUser(config_);
+    userLink(StorePath(), own);
+    EXPECT_EQ(Registrar({WriteCpx("b.cpx", "B").string(), "/qe"}, true).status, 0);
+    EXPECT_EQ(Registrar({WriteCpx("c.cpx", "C").string(), "/qe"}).status, 0);
+    const StoreFile store = ParseStore(ReadFile(own));
+    EXPECT_EQ(store.sections.count("B") + store.sections.count("C"), 2u);
+    EXPECT_TRUE(fs::is_symlink(StorePath()));
+}
+
 TEST_F(RegistrarReliabilityTest, ARegistrationIsOneRewriteAndClearsAKilledRunsLeftovers) {
     const fs::path folder = config_ / "Velmora";
     fs::create_directories(folder);
