@@ -237,14 +237,17 @@ bool IsLeftoverOfGoneProcess(const std::string& path, const std::string& leaf) {
     if (!leaf.starts_with(prefix)) {
         return false;
     }
+    // <process id>-<digits>
     const std::string_view rest = std::string_view(leaf).substr(prefix.size());
     const std::size_t dash = rest.find('-');
-    long long pid = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, pid);
-    if (dash == std::string_view::npos || dash + 1 == rest.size() || error != std::errc() ||
-        end != rest.data() + dash || pid <= 0 ||
+    if (dash == std::string_view::npos || dash + 1 == rest.size() ||
         !std::all_of(rest.begin() + static_cast<std::ptrdiff_t>(dash) + 1, rest.end(),
                      [](char ch) { return ch >= '0' && ch <= '9'; })) {
+        return false;
+    }
+    long long pid = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, pid);
+    if (error != std::errc() || end != rest.data() + dash || pid <= 0) {
         return false;
     }
     return ::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH;
