@@ -95,7 +95,7 @@ bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
 
     // The lock beside the file itself, whichever link led to it, so that
     // every writer of this file takes the same one.
-    const profile::LockFile lock(path + ".lock", kLockWait);
+    profile::LockFile lock(path + ".lock", kLockWait);
     if (!lock.Held()) {
         if (lock.GetState() == profile::LockFile::State::Busy) {
             failure.cause = FileFailure::Cause::Locked;
@@ -114,10 +114,15 @@ bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
     if (!edit) {
         return false;
     }
-    return profile::ReplaceFile(path, old, [&](profile::OutputFile& out) {
+    const bool replaced = profile::ReplaceFile(path, old, [&](profile::OutputFile& out) {
         return out.CopyRange(old, 0, edit->begin) && out.Write(edit->bytes) &&
                out.CopyRange(old, edit->end, profile::kToEnd);
     });
+    lock.Release();
+    if (replaced) {
+        profile::SyncFolderOf(path);
+    }
+    return replaced;
 }
 
 bool FileExists(std::u16string_view fileName) {

@@ -90,15 +90,6 @@ void MakeTimeDiffer(int fd, const InputFile& old) {
     (void)::futimens(fd, times);
 }
 
-void SyncFolder(const std::filesystem::path& target) {
-    const int fd = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        // The rename is done; a folder that cannot be synced does not undo it.
-        (void)::fsync(fd);
-        ::close(fd);
-    }
-}
-
 }  // namespace
 
 InputFile::InputFile(const std::string& path) {
@@ -228,8 +219,16 @@ bool ReplaceFile(const std::string& path, const InputFile& old,
         ::unlink(temporary.c_str());
         return false;
     }
-    SyncFolder(target);
     return true;
+}
+
+void SyncFolderOf(const std::string& path) {
+    const int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        // The rename is done; a folder that cannot be synced does not undo it.
+        (void)::fsync(fd);
+        ::close(fd);
+    }
 }
 
 bool IsLeftoverOfGoneProcess(const std::string& path, const std::string& leaf) {

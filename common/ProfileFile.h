@@ -69,6 +69,9 @@ inline constexpr std::uint64_t kToEnd = UINT64_MAX;
 // new file is removed and `path` stays as it was.
 bool ReplaceFile(const std::string& path, const InputFile& old,
                  const std::function<bool(OutputFile&)>& fill);
+// Makes a replacement's rename durable (one fsync of the folder of `path`);
+// called once the file's lock is released, as it needs none.
+void SyncFolderOf(const std::string& path);
 
 // Where a write to a path lands: the path with its symbolic links followed,
 // so that a replacement lands on the file a link points to and the link

@@ -94,6 +94,20 @@ bool ProcessRuns(long long pid, const std::string& program) {
     return running.empty() || running == std::filesystem::path(program).filename().string();
 }
 
+// Whether a process runs or waits for its disk ("R" or "D" in /proc).
+bool IsAtWork(long long pid) {
+    if (pid <= 0) {
+        return false;
+    }
+    const std::string stat = ReadSmallFile(("/proc/" + std::to_string(pid) + "/stat").c_str(), 512);
+    const std::size_t name = stat.rfind(')');  // the program's name may hold anything
+    if (name == std::string::npos || name + 2 >= stat.size()) {
+        return false;
+    }
+    const char state = stat[name + 2];
+    return state == 'R' || state == 'D';
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -164,7 +178,10 @@ LockFile::LockFile(std::string lockPath, std::chrono::milliseconds wait)
         }
         const auto now = std::chrono::steady_clock::now();
         const Identity current = CurrentIdentity();
-        if (current != seen) {
+        // A new holder, or one of this host that is at work (running, or
+        // waiting for its disk, as a sync on a busy disk can for seconds),
+        // gets the wait anew; one that sleeps or is stopped does not.
+        if (current != seen || (holderLocal_ && IsAtWork(holder_.pid))) {
             seen = current;
             holderDeadline = std::min(now + wait, end);
         }
@@ -188,9 +205,15 @@ LockFile::Identity LockFile::CurrentIdentity() const {
 }
 
 LockFile::~LockFile() {
+    Release();
+}
+
+void LockFile::Release() {
     if (fd_ >= 0) {
         ::unlink(path_.c_str());
         ::close(fd_);
+        fd_ = -1;
+        state_ = State::Busy;
     }
 }
 
@@ -214,7 +237,6 @@ bool LockFile::TryOnce() {
         state_ = State::Refused;
         return false;
     }
-    (void)::fdatasync(fd);
     // Root taking a user's lock leaves it to the folder's owner, who can
     // then clear it should root's process be killed while holding it.
     struct stat folder {};
@@ -230,6 +252,7 @@ bool LockFile::TryOnce() {
 
 bool LockFile::IsStale() {
     LockInfo info;
+    holderLocal_ = false;
     if (ReadLockInfo(path_, info)) {
         holder_ = {info.pid, info.program, info.host};
         bool sameHost = info.host.empty() || info.host == HostName();
@@ -239,6 +262,7 @@ bool LockFile::IsStale() {
                 sameHost = ours == info.machineId;
             }
         }
+        holderLocal_ = sameHost;
         if (sameHost) {
             if (!info.bootId.empty() && info.bootId != BootId()) {
                 return true;

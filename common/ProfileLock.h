@@ -27,15 +27,19 @@ class LockFile {
     // QLockFile's default; our writers hold the lock for milliseconds.
     static constexpr std::chrono::milliseconds kStaleAfter{30000};
 
-    // A busy file's lock passes from writer to writer; a waiter gives up
-    // after this many waits in all.
+    // A busy file's lock passes from writer to writer, and a writer's sync
+    // may take seconds on a busy disk; a waiter gives up after this many
+    // waits in all.
     static constexpr int kBusyWaits = 12;
 
     // Takes the lock `lockPath`, waiting at most `wait` for any one holder
-    // to let go (and at most kBusyWaits times `wait` in all).
+    // to let go, while that holder neither runs nor waits for its disk (and
+    // at most kBusyWaits times `wait` in all).
     LockFile(std::string lockPath, std::chrono::milliseconds wait);
     // Releases the lock: removes the file, then closes it.
     ~LockFile();
+    // Releases the lock before destruction.
+    void Release();
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;
 
@@ -68,6 +72,7 @@ class LockFile {
     int fd_ = -1;
     State state_ = State::Busy;
     Holder holder_;
+    bool holderLocal_ = false;  // the holder runs on this host
 };
 
 }  // namespace trx::profile

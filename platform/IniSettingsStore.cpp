@@ -138,7 +138,7 @@ DeleteResult IniSettingsStore::Change(std::u16string_view application, const Set
     }
     fs::create_directories(folder, ec);
     // QSettings locks "<file>.lock" of the path it was given, links or not.
-    const profile::LockFile lock(fileName + ".lock", lockWait_);
+    profile::LockFile lock(fileName + ".lock", lockWait_);
     if (lock.GetState() == profile::LockFile::State::Busy) {
         lastFailure_.cause = FileFailure::Cause::Locked;
         lastFailure_.lockFile = FromFileName(lock.Path());
@@ -188,10 +188,14 @@ DeleteResult IniSettingsStore::Change(std::u16string_view application, const Set
         return DeleteResult::Failed;
     }
     const std::string contents = settings_ini::Format(entries);
-    return profile::ReplaceFile(target.file, old,
-                                [&](profile::OutputFile& out) { return out.Write(contents); })
-               ? DeleteResult::Deleted
-               : DeleteResult::Failed;
+    const bool replaced = profile::ReplaceFile(
+        target.file, old, [&](profile::OutputFile& out) { return out.Write(contents); });
+    lock.Release();
+    if (!replaced) {
+        return DeleteResult::Failed;
+    }
+    profile::SyncFolderOf(target.file);
+    return DeleteResult::Deleted;
 }
 
 }  // namespace trx

@@ -508,7 +508,23 @@ class FlockAsUnprivilegedUser {
 // that is held, then says who holds it.
 TEST_F(RegistrarReliabilityTest, TheStoreLockIsQSettingsOwnAndEveryWaitIsBounded) {
     const fs::path lock = StorePath().string() + ".lock";
-    fs::create_directories(StorePath().parent_path());
+    // The crowd writes its store on a memory file system where there is one,
+    // so that the seconds a busy disk may take to sync do not decide the run;
+    // the exclusion is the same on any local file system.
+    struct MemoryFolder {
+        fs::path path = fs::path("/dev/shm") / ("trx-lock-test-" + std::to_string(getpid()));
+        ~MemoryFolder() {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+        }
+    } memory;
+    std::error_code noMemory;
+    fs::create_directory(memory.path, noMemory);
+    if (noMemory) {
+        fs::create_directories(StorePath().parent_path());
+    } else {
+        fs::create_directory_symlink(memory.path, StorePath().parent_path());
+    }
     {
         SCOPED_TRACE("twenty registrars of fifteen entries each and a QSettings program at once");
         constexpr int kRegistrars = 20;
@@ -566,6 +582,12 @@ TEST_F(RegistrarReliabilityTest, TheStoreLockIsQSettingsOwnAndEveryWaitIsBounded
         EXPECT_EQ(registered, kRegistrars * kEntriesEach) << "registrations lost";
         EXPECT_EQ(kept, kQtKeys) << "QSettings' keys lost";
         EXPECT_FALSE(fs::exists(lock));
+    }
+    if (fs::is_symlink(StorePath().parent_path())) {
+        // The rest on the disk again.
+        fs::remove(StorePath().parent_path());
+        fs::create_directory(StorePath().parent_path());
+        fs::copy_file(memory.path / StorePath().filename(), StorePath());
     }
     {
         SCOPED_TRACE("a lock file left by a killed holder");
