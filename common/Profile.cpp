@@ -1,18 +1,23 @@
 #include "common/Profile.h"
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 #include "common/CodePage.h"
 #include "common/ProfileEntry.h"
 #include "common/ProfileFile.h"
 #include "common/ProfileLine.h"
+#include "common/ProfileLock.h"
 #include "common/ProfileLookup.h"
 #include "common/Text.h"
 
 namespace trx {
 
 namespace {
+
+// How long a write waits for another writer of the same file.
+constexpr std::chrono::milliseconds kLockWait{5000};
 
 // Text crosses the file in the 8-bit code page: what it cannot represent
 // does not survive, whatever the file's own encoding.
@@ -57,21 +62,50 @@ std::u16string ReadINIValue(std::u16string_view fileName, std::u16string_view se
 
 bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
                    std::u16string_view key, std::u16string_view value) {
+    FileFailure ignored;
+    return WriteINIValue(fileName, section, key, value, ignored);
+}
+
+bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
+                   std::u16string_view key, std::u16string_view value, FileFailure& failure) {
+    failure = FailureOf(std::u16string(fileName));
     if (profile::CheckEntry(section, key, value) != profile::EntryProblem::None) {
         return false;
     }
     const std::string given = PathOf(fileName);
-    const std::string path = given.empty() ? given : profile::FollowLinks(given);
+    if (given.empty()) {
+        return false;
+    }
+    const profile::LinkTarget target = profile::FollowLinks(given);
+    if (!target.refusedLink.empty()) {
+        failure.cause = FileFailure::Cause::LinkNotFollowed;
+        failure.file = FromFileName(target.refusedLink);
+        return false;
+    }
+    const std::string& path = target.file;
     if (path.empty()) {
         return false;
     }
+    failure.file = FromFileName(path);
     const std::u16string sectionText = ThroughCodePage(section);
     const std::u16string keyText = ThroughCodePage(key);
     const std::u16string valueText = ThroughCodePage(value);
     const auto sectionName = profile::TrimBlanksAndTabs(sectionText);
     const auto keyName = profile::TrimBlanksAndTabs(keyText);
 
-    const profile::FolderLock lock(path);
+    // The lock beside the file itself, whichever link led to it, so that
+    // every writer of this file takes the same one.
+    profile::LockFile lock(path + ".lock", kLockWait);
+    if (!lock.Held()) {
+        if (lock.GetState() == profile::LockFile::State::Busy) {
+            failure.cause = FileFailure::Cause::Locked;
+            failure.lockFile = FromFileName(lock.Path());
+            failure.holderPid = lock.LastHolder().pid;
+            failure.holderProgram = FromFileName(lock.LastHolder().program);
+            failure.holderHost = FromFileName(lock.LastHolder().host);
+        }
+        return false;
+    }
     profile::InputFile old(path);
     if (!old.IsOpen() && !old.Missing()) {
         return false;  // a directory, or a file we cannot read and so cannot keep
@@ -80,10 +114,15 @@ bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
     if (!edit) {
         return false;
     }
-    return profile::ReplaceFile(path, old, [&](profile::OutputFile& out) {
+    const bool replaced = profile::ReplaceFile(path, old, [&](profile::OutputFile& out) {
         return out.CopyRange(old, 0, edit->begin) && out.Write(edit->bytes) &&
                out.CopyRange(old, edit->end, profile::kToEnd);
     });
+    lock.Release();
+    if (replaced) {
+        profile::SyncFolderOf(path);
+    }
+    return replaced;
 }
 
 bool FileExists(std::u16string_view fileName) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/FileFailure.h"
+
 namespace trx {
 
 // The profile (INI) file routines shared by the programs.
@@ -17,6 +19,10 @@ std::u16string ReadINIValue(std::u16string_view fileName, std::u16string_view se
 // leaving the old file intact, when the write fails.
 bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
                    std::u16string_view key, std::u16string_view value);
+// The same, telling in `failure` why a write failed and which file it could
+// not write (the file a symbolic link points to, where the link is followed).
+bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
+                   std::u16string_view key, std::u16string_view value, FileFailure& failure);
 
 // True when FileName can be opened for reading (a directory cannot).
 bool FileExists(std::u16string_view fileName);

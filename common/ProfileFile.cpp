@@ -1,14 +1,15 @@
 #include "common/ProfileFile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <filesystem>
 #include <random>
-#include <thread>
 
 namespace trx::profile {
 
@@ -32,11 +33,27 @@ std::filesystem::path FolderOf(const std::filesystem::path& path) {
     return parent.empty() ? std::filesystem::path(".") : parent;
 }
 
-// A name beside the target that no one else uses; O_EXCL makes sure of it.
+constexpr std::string_view kTemporaryTag = ".trxtmp-";
+
+// ".<name>.trxtmp-" in the folder of `target`.
+std::string TemporaryPrefix(const std::filesystem::path& target) {
+    // Built by appending: GCC 12 misreads `"." + std::string&&` (an insert at
+    // the front) as an overlapping copy and warns with -Wrestrict in Release.
+    std::string leaf = ".";
+    leaf += target.filename().string();
+    leaf += kTemporaryTag;
+    return (FolderOf(target) / leaf).string();
+}
+
+// A name beside the target that no one else uses, with our process id so
+// that a later writer can tell a killed writer's leftover; O_EXCL makes sure
+// of it.
 int CreateTemporary(const std::filesystem::path& target, std::string& name) {
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        name = TemporaryPrefix(target.string());
+        name = TemporaryPrefix(target);
+        name += std::to_string(::getpid());
+        name += '-';
         name += std::to_string(random());
         name += std::to_string(random());
         // 0666 lets the umask decide for a new file; a replaced one gets its old mode below.
@@ -48,13 +65,29 @@ int CreateTemporary(const std::filesystem::path& target, std::string& name) {
     return -1;
 }
 
-void SyncFolder(const std::filesystem::path& target) {
-    const int fd = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        // The rename is done; a folder that cannot be synced does not undo it.
-        (void)::fsync(fd);
-        ::close(fd);
+// QSettings reads a file again only when its size or its time (to the
+// millisecond) changed since it last looked. A new file of the old size
+// written within the old file's millisecond gets the next millisecond, so
+// that no QSettings program keeps the old contents and writes them back.
+void MakeTimeDiffer(int fd, const InputFile& old) {
+    struct stat st {};
+    if (!old.IsOpen() || ::fstat(fd, &st) != 0 ||
+        static_cast<std::uint64_t>(st.st_size) != old.Size()) {
+        return;
     }
+    const auto milliseconds = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+    };
+    if (milliseconds(st.st_mtim) != milliseconds(old.ModifiedAt())) {
+        return;
+    }
+    timespec times[2] = {{0, UTIME_OMIT}, old.ModifiedAt()};
+    times[1].tv_nsec = (times[1].tv_nsec / 1000000 + 1) * 1000000;
+    if (times[1].tv_nsec >= 1000000000) {
+        times[1].tv_sec += 1;
+        times[1].tv_nsec -= 1000000000;
+    }
+    (void)::futimens(fd, times);
 }
 
 }  // namespace
@@ -75,6 +108,7 @@ InputFile::InputFile(const std::string& path) {
     mode_ = static_cast<std::uint32_t>(st.st_mode & 07777);
     owner_ = st.st_uid;
     group_ = st.st_gid;
+    modified_ = st.st_mtim;
 }
 
 InputFile::~InputFile() {
@@ -114,46 +148,6 @@ bool InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity,
     }
     got = static_cast<std::size_t>(n);
     return true;
-}
-
-FolderLock::FolderLock(const std::string& path) {
-    fd_ = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) {
-        return;
-    }
-    int locked = -1;
-    do {
-        locked = ::flock(fd_, LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-}
-
-FolderLock::FolderLock(const std::string& path, std::chrono::milliseconds wait) {
-    fd_ = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) {
-        return;
-    }
-    // Polled rather than blocked on, so that a holder that never lets go
-    // costs a bounded wait.
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        if ((errno != EWOULDBLOCK && errno != EINTR) ||
-            std::chrono::steady_clock::now() >= deadline) {
-            ::close(fd_);
-            fd_ = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
-FolderLock::~FolderLock() {
-    if (fd_ >= 0) {
-        ::close(fd_);  // releases the lock
-    }
 }
 
 bool OutputFile::Write(std::string_view bytes) {
@@ -216,6 +210,7 @@ bool ReplaceFile(const std::string& path, const InputFile& old,
     }
     OutputFile out(fd);
     ok = ok && fill(out);
+    MakeTimeDiffer(fd, old);
     // The rename below publishes the file; its data must be on disk first.
     ok = ok && ::fdatasync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
@@ -224,34 +219,63 @@ bool ReplaceFile(const std::string& path, const InputFile& old,
         ::unlink(temporary.c_str());
         return false;
     }
-    SyncFolder(target);
     return true;
 }
 
-std::string TemporaryPrefix(const std::string& path) {
-    const std::filesystem::path target(path);
-    // Built by appending: GCC 12 misreads `"." + std::string&&` (an insert at
-    // the front) as an overlapping copy and warns with -Wrestrict in Release.
-    std::string leaf = ".";
-    leaf += target.filename().string();
-    leaf += ".tmp";
-    return (FolderOf(target) / leaf).string();
+void SyncFolderOf(const std::string& path) {
+    const int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        // The rename is done; a folder that cannot be synced does not undo it.
+        (void)::fsync(fd);
+        ::close(fd);
+    }
 }
 
-std::string FollowLinks(const std::string& path) {
+bool IsLeftoverOfGoneProcess(const std::string& path, const std::string& leaf) {
+    const std::string prefix = std::filesystem::path(TemporaryPrefix(path)).filename().string();
+    if (!leaf.starts_with(prefix)) {
+        return false;
+    }
+    // <process id>-<digits>
+    const std::string_view rest = std::string_view(leaf).substr(prefix.size());
+    const std::size_t dash = rest.find('-');
+    if (dash == std::string_view::npos || dash + 1 == rest.size() ||
+        !std::all_of(rest.begin() + static_cast<std::ptrdiff_t>(dash) + 1, rest.end(),
+                     [](char ch) { return ch >= '0' && ch <= '9'; })) {
+        return false;
+    }
+    long long pid = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, pid);
+    if (error != std::errc() || end != rest.data() + dash || pid <= 0) {
+        return false;
+    }
+    return ::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH;
+}
+
+LinkTarget FollowLinks(const std::string& path) {
     std::filesystem::path current(path);
     for (int hop = 0; hop <= kMaxLinks; ++hop) {
-        std::error_code ec;
-        const auto status = std::filesystem::symlink_status(current, ec);
-        if (ec || !std::filesystem::is_symlink(status)) {
+        struct stat link {};
+        if (::lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
             // Missing or not a link: this is the file to write.
-            return current.string();
+            return {current.string(), {}};
         }
+        std::error_code ec;
         const auto next = std::filesystem::read_symlink(current, ec);
         if (ec) {
             return {};
         }
-        current = next.is_absolute() ? next : current.parent_path() / next;
+        const std::filesystem::path pointed =
+            next.is_absolute() ? next : current.parent_path() / next;
+        if (link.st_uid != 0) {
+            struct stat target {};
+            const bool known = ::stat(pointed.c_str(), &target) == 0 ||
+                               ::stat(FolderOf(pointed).c_str(), &target) == 0;
+            if (!known || target.st_uid != link.st_uid) {
+                return {{}, current.string()};
+            }
+        }
+        current = pointed;
     }
     return {};
 }

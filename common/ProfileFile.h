@@ -4,8 +4,8 @@
 // replacing a file as a whole so that a reader sees the old file or the new
 // one, never a half-written one. Internal to the profile routines.
 
-#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -36,6 +36,7 @@ class InputFile final : public ByteSource {
     std::uint32_t Mode() const { return mode_; }
     std::uint32_t Owner() const { return owner_; }
     std::uint32_t Group() const { return group_; }
+    timespec ModifiedAt() const { return modified_; }
 
   private:
     int fd_ = -1;
@@ -44,6 +45,7 @@ class InputFile final : public ByteSource {
     std::uint32_t mode_ = 0;
     std::uint32_t owner_ = 0;
     std::uint32_t group_ = 0;
+    timespec modified_{};
 };
 
 // The new file while it is being written.
@@ -61,40 +63,34 @@ class OutputFile {
 
 inline constexpr std::uint64_t kToEnd = UINT64_MAX;
 
-// Keeps other writers of the profile routines out of the folder of `path`
-// while a write reads, plans and replaces its file, so that two writes at the
-// same time cannot lose one of them. Readers need no lock: they see the old
-// file or the new one. Where the folder cannot be locked the write goes on
-// unguarded, as it would without the lock.
-class FolderLock {
-  public:
-    explicit FolderLock(const std::string& path);
-    // Waits at most `wait` for the lock; Held() tells whether it came.
-    FolderLock(const std::string& path, std::chrono::milliseconds wait);
-    ~FolderLock();
-    bool Held() const { return fd_ >= 0; }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-  private:
-    int fd_ = -1;
-};
-
 // Writes a new file through `fill` in the folder of `path`, makes its data
 // durable (one fdatasync) and renames it over `path`. The new file takes the mode and owner of
 // `old` when that is open, and a file its user may not write is not replaced. On any failure the
 // new file is removed and `path` stays as it was.
 bool ReplaceFile(const std::string& path, const InputFile& old,
                  const std::function<bool(OutputFile&)>& fill);
+// Makes a replacement's rename durable (one fsync of the folder of `path`);
+// called once the file's lock is released, as it needs none.
+void SyncFolderOf(const std::string& path);
 
-// `path` with its symbolic links followed, so that a replacement lands on
-// the file a link points to and the link stays a link. Empty when the links
-// go round in circles.
-std::string FollowLinks(const std::string& path);
+// Where a write to a path lands: the path with its symbolic links followed,
+// so that a replacement lands on the file a link points to and the link
+// stays a link. A link is followed only when it belongs to root or to the
+// owner of what it points to (for a link to nothing, the owner of the folder
+// it points into), as the kernel's protected_symlinks rule asks of links in
+// shared folders: a link that one user planted does not steer another
+// user's (or root's) write onto a file that is not the link owner's.
+struct LinkTarget {
+    std::string file;         // empty when a link was refused or the links go round in circles
+    std::string refusedLink;  // the link that was not followed
+};
+LinkTarget FollowLinks(const std::string& path);
 
-// The prefix of the names ReplaceFile gives its new files beside `path`;
-// one left behind (by a killed process) is a hidden file of this prefix.
-std::string TemporaryPrefix(const std::string& path);
+// ReplaceFile's new file beside `path` is named
+// ".<name>.trxtmp-<process id>-<random>", a name no other tool uses. True
+// when `leaf` (a name in the folder of `path`) is such a file of a process
+// that is gone, that is a leftover of a killed writer.
+bool IsLeftoverOfGoneProcess(const std::string& path, const std::string& leaf);
 
 // True when `path` can be opened for reading and is no directory.
 bool CanOpenForReading(const std::string& path);

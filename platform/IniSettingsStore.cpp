@@ -1,6 +1,7 @@
 #include "platform/IniSettingsStore.h"
 
 #include "common/ProfileFile.h"
+#include "common/ProfileLock.h"
 #include "common/Text.h"
 #include "platform/SettingsIni.h"
 
@@ -34,17 +35,16 @@ std::string UserConfigFolder() {
                                                       : std::string();
 }
 
-// A process killed while it changed the store leaves its new file behind
-// (and, from earlier versions of this store, a copy of the store and a lock
-// file). They all begin with "." and the file's name and a dot; nothing
-// else does, and no one else writes them while the folder's lock is held.
+// A process killed while it changed the store leaves its new file behind.
+// Only such files are removed: of our own name, of a process that is gone.
+// Other tools' files beside the store (an editor's swap file, a copy
+// program's temporary file) are theirs.
 void RemoveLeftovers(const std::string& fileName) {
     const fs::path file(fileName);
-    const std::string prefix = "." + file.filename().string() + ".";
     std::error_code ec;
     for (fs::directory_iterator it(file.parent_path(), ec), end; !ec && it != end;
          it.increment(ec)) {
-        if (it->path().filename().string().starts_with(prefix)) {
+        if (profile::IsLeftoverOfGoneProcess(fileName, it->path().filename().string())) {
             std::error_code ignored;
             fs::remove(it->path(), ignored);
         }
@@ -122,9 +122,9 @@ bool IniSettingsStore::Apply(std::u16string_view application, const SettingsBatc
 // Deleted: the file was rewritten; Absent: nothing to change (only deletes
 // of values that are not there); Failed: the file could not be read, locked
 // or written, and it is as it was.
-DeleteResult IniSettingsStore::Change(std::u16string_view application,
-                                      const SettingsBatch& batch) const {
+DeleteResult IniSettingsStore::Change(std::u16string_view application, const SettingsBatch& batch) {
     const std::string fileName = FileName(application);
+    lastFailure_ = FailureOf(FromFileName(fileName));
     if (fileName.empty()) {
         return DeleteResult::Failed;
     }
@@ -137,17 +137,34 @@ DeleteResult IniSettingsStore::Change(std::u16string_view application,
         return DeleteResult::Absent;  // no folder, no file, nothing to delete
     }
     fs::create_directories(folder, ec);
-    const profile::FolderLock lock(fileName, lockWait_);
-    if (!lock.Held()) {
+    // QSettings locks "<file>.lock" of the path it was given, links or not.
+    profile::LockFile lock(fileName + ".lock", lockWait_);
+    if (lock.GetState() == profile::LockFile::State::Busy) {
+        lastFailure_.cause = FileFailure::Cause::Locked;
+        lastFailure_.lockFile = FromFileName(lock.Path());
+        lastFailure_.holderPid = lock.LastHolder().pid;
+        lastFailure_.holderProgram = FromFileName(lock.LastHolder().program);
+        lastFailure_.holderHost = FromFileName(lock.LastHolder().host);
         return DeleteResult::Failed;
     }
-    RemoveLeftovers(fileName);
+    // Without the lock (a folder we may not write) nothing can be written
+    // here; a change that changes nothing still succeeds.
+    const bool mayWrite = lock.Held();
 
-    const std::string target = profile::FollowLinks(fileName);
-    if (target.empty()) {
+    const profile::LinkTarget target = profile::FollowLinks(fileName);
+    if (!target.refusedLink.empty()) {
+        lastFailure_.cause = FileFailure::Cause::LinkNotFollowed;
+        lastFailure_.file = FromFileName(target.refusedLink);
         return DeleteResult::Failed;
     }
-    profile::InputFile old(target);
+    if (target.file.empty()) {
+        return DeleteResult::Failed;
+    }
+    lastFailure_.file = FromFileName(target.file);
+    if (mayWrite) {
+        RemoveLeftovers(target.file);
+    }
+    profile::InputFile old(target.file);
     std::string bytes;
     if ((!old.IsOpen() && !old.Missing()) || !ReadWhole(old, bytes)) {
         return DeleteResult::Failed;
@@ -167,11 +184,18 @@ DeleteResult IniSettingsStore::Change(std::u16string_view application,
     if (!changed) {
         return DeleteResult::Absent;
     }
+    if (!mayWrite) {
+        return DeleteResult::Failed;
+    }
     const std::string contents = settings_ini::Format(entries);
-    return profile::ReplaceFile(target, old,
-                                [&](profile::OutputFile& out) { return out.Write(contents); })
-               ? DeleteResult::Deleted
-               : DeleteResult::Failed;
+    const bool replaced = profile::ReplaceFile(
+        target.file, old, [&](profile::OutputFile& out) { return out.Write(contents); });
+    lock.Release();
+    if (!replaced) {
+        return DeleteResult::Failed;
+    }
+    profile::SyncFolderOf(target.file);
+    return DeleteResult::Deleted;
 }
 
 }  // namespace trx

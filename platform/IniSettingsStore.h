@@ -12,12 +12,16 @@ namespace trx {
 // default ~/.config), in the INI form of Qt's QSettings, which the control
 // panel reads.
 //
-// Every change holds a lock on the file's folder, reads the whole file, and
-// replaces it by a new file written beside it, made durable and renamed over
-// it: a change lands whole or not at all, and processes that change the store
-// at the same time keep each other's values. A symbolic link is followed and
-// its target replaced; the file keeps its owner and mode. A file that cannot
-// be read fails every change rather than reading as empty.
+// Every change holds the lock that QSettings takes on the file (the lock
+// file "A.ini.lock" beside it), reads the whole file, and replaces it by a
+// new file written beside it, made durable and renamed over it: a change
+// lands whole or not at all, and this store and QSettings programs that
+// change the file at the same time keep each other's values. The file is
+// read and written as QSettings reads and writes it, so that a change never
+// alters what QSettings reads of the values it does not touch. A symbolic
+// link is followed (only where it belongs to root or to the owner of its
+// target) and its target replaced; the file keeps its owner and mode. A file
+// that cannot be read fails every change rather than reading as empty.
 //
 // QSettings reads "/" and "\" in a name as group separators, so section and
 // key names are encoded first: "%" becomes "%25", "/" "%2F", "\" "%5C", and
@@ -38,6 +42,7 @@ class IniSettingsStore : public SettingsStore {
     DeleteResult Delete(std::u16string_view application, std::u16string_view section,
                         std::u16string_view key) override;
     bool Apply(std::u16string_view application, const SettingsBatch& batch) override;
+    FileFailure LastFailure() const override { return lastFailure_; }
 
     // A section or key name as QSettings is given it.
     static std::u16string EncodeName(std::u16string_view name);
@@ -45,10 +50,11 @@ class IniSettingsStore : public SettingsStore {
     std::string FileName(std::u16string_view application) const;
 
   private:
-    DeleteResult Change(std::u16string_view application, const SettingsBatch& batch) const;
+    DeleteResult Change(std::u16string_view application, const SettingsBatch& batch);
 
     std::string configFolder_;
     std::chrono::milliseconds lockWait_;
+    FileFailure lastFailure_;
 };
 
 }  // namespace trx

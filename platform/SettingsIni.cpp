@@ -2,11 +2,15 @@
 
 #include "common/Text.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace trx::settings_ini {
 
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
+constexpr std::size_t kNone = std::string_view::npos;
 
 bool IsHexDigit(char16_t ch) {
     return (ch >= u'0' && ch <= u'9') || (ch >= u'a' && ch <= u'f') || (ch >= u'A' && ch <= u'F');
@@ -29,116 +33,153 @@ std::string LowerHex(unsigned value) {
     return text;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+template <typename Text>
+bool EqualsIgnoringCase(const Text& a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }
     for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-        if (lower(a[i]) != lower(b[i])) {
+        const auto lower = [](auto c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+        if (lower(a[i]) != static_cast<unsigned char>(lower(b[i]))) {
             return false;
         }
     }
     return true;
 }
 
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+// The white space that QSettings skips at the start of a line.
+bool IsLineSpace(char ch) {
+    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r';
 }
 
-// "%XX", "%UXXXX" and "\" (for "/") undone.
+// The white space around a name (C's isspace).
+bool IsAsciiSpace(char16_t ch) {
+    return ch == u' ' || (ch >= u'\t' && ch <= u'\r');
+}
+
+std::string_view TrimAscii(std::string_view text) {
+    while (!text.empty() && IsAsciiSpace(static_cast<unsigned char>(text.front()))) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsAsciiSpace(static_cast<unsigned char>(text.back()))) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// UTF-8 as QString::fromUtf8 decodes a name: a byte-order mark at the start
+// is dropped, and every byte that does not begin a valid sequence becomes
+// U+FFFD on its own.
+std::u16string DecodeName(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        bytes.remove_prefix(3);
+    }
+    std::u16string text;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto b = [&](std::size_t k) {
+            return i + k < bytes.size() ? static_cast<unsigned char>(bytes[i + k]) : 0u;
+        };
+        const auto cont = [&](std::size_t k) { return (b(k) & 0xC0) == 0x80; };
+        const unsigned lead = b(0);
+        char32_t cp = 0xFFFD;
+        std::size_t length = 1;
+        if (lead < 0x80) {
+            cp = lead;
+        } else if (lead >= 0xC2 && lead < 0xE0 && cont(1)) {
+            cp = ((lead & 0x1F) << 6) | (b(1) & 0x3F);
+            length = 2;
+        } else if (lead >= 0xE0 && lead < 0xF0 && cont(1) && cont(2)) {
+            const char32_t v = ((lead & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
+            if (v >= 0x800 && (v < 0xD800 || v >= 0xE000)) {
+                cp = v;
+                length = 3;
+            }
+        } else if (lead >= 0xF0 && lead < 0xF5 && cont(1) && cont(2) && cont(3)) {
+            const char32_t v = ((lead & 0x07) << 18) | ((b(1) & 0x3F) << 12) |
+                               ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
+            if (v >= 0x10000 && v <= 0x10FFFF) {
+                cp = v;
+                length = 4;
+            }
+        }
+        if (cp >= 0x10000) {
+            text += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            text += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            text += static_cast<char16_t>(cp);
+        }
+        i += length;
+    }
+    return text;
+}
+
+// The number QSettings reads in the digits of a "%XX" or "%UXXXX" escape
+// (QString::toUShort with base 16): white space around it, one "+" and a
+// "0x" may stand before the hexadecimal digits; anything else fails.
+bool ReadEscapeDigits(std::u16string_view digits, char16_t& value) {
+    while (!digits.empty() && IsAsciiSpace(digits.front())) {
+        digits.remove_prefix(1);
+    }
+    while (!digits.empty() && IsAsciiSpace(digits.back())) {
+        digits.remove_suffix(1);
+    }
+    if (digits.starts_with(u'+')) {
+        digits.remove_prefix(1);
+    }
+    if (digits.size() > 2 && digits[0] == u'0' && (digits[1] | 0x20) == u'x') {
+        digits.remove_prefix(2);
+    }
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), IsHexDigit)) {
+        return false;
+    }
+    unsigned number = 0;
+    for (const char16_t ch : digits) {
+        number = number * 16 + static_cast<unsigned>(HexValue(ch));
+    }
+    value = static_cast<char16_t>(number);
+    return true;
+}
+
+// A section or key name as QSettings reads it: "\" stands for "/", "%XX" and
+// "%UXXXX" for a character; a "%" that begins no escape is itself.
 std::u16string UnescapeName(std::string_view raw) {
-    const std::u16string text = FromUtf8(raw);
+    const std::u16string text = DecodeName(raw);
     std::u16string name;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (std::size_t i = 0; i < text.size();) {
         const char16_t ch = text[i];
         if (ch == u'\\') {
             name += u'/';
+            ++i;
             continue;
         }
-        if (ch == u'%' && i + 5 < text.size() && text[i + 1] == u'U' && IsHexDigit(text[i + 2]) &&
-            IsHexDigit(text[i + 3]) && IsHexDigit(text[i + 4]) && IsHexDigit(text[i + 5])) {
-            name +=
-                static_cast<char16_t>((HexValue(text[i + 2]) << 12) | (HexValue(text[i + 3]) << 8) |
-                                      (HexValue(text[i + 4]) << 4) | HexValue(text[i + 5]));
-            i += 5;
+        if (ch != u'%' || i + 1 == text.size()) {
+            name += ch;
+            ++i;
             continue;
         }
-        if (ch == u'%' && i + 2 < text.size() && IsHexDigit(text[i + 1]) &&
-            IsHexDigit(text[i + 2])) {
-            name += static_cast<char16_t>((HexValue(text[i + 1]) << 4) | HexValue(text[i + 2]));
-            i += 2;
+        const bool wide = text[i + 1] == u'U';
+        const std::size_t first = i + (wide ? 2 : 1);
+        const std::size_t count = wide ? 4 : 2;
+        char16_t value = 0;
+        if (first + count > text.size() ||
+            !ReadEscapeDigits(std::u16string_view(text).substr(first, count), value)) {
+            name += u'%';
+            ++i;
             continue;
         }
-        name += ch;
+        name += value;
+        i = first + count;
     }
     return name;
 }
 
-// The value text of a line, trimmed, and without an escape at its end that
-// would join the next line once the value is written back: a backslash
-// before nothing, or before a line break that continues to nothing.
-std::string ValueAsWritable(std::string_view text) {
-    std::string value(Trim(text));
-    while (true) {
-        std::size_t trailing = 0;
-        while (trailing < value.size() && value[value.size() - 1 - trailing] == '\\') {
-            ++trailing;
-        }
-        if (trailing % 2 == 1) {
-            value.pop_back();
-            value = std::string(Trim(value));
-            continue;
-        }
-        const std::string_view end(value);
-        std::size_t cut = 0;
-        for (const std::string_view lineBreak : {"\\\r\n", "\\\r", "\\\n"}) {
-            if (end.ends_with(lineBreak)) {
-                cut = lineBreak.size();
-                break;
-            }
-        }
-        if (cut == 0) {
-            return value;
-        }
-        value = std::string(Trim(end.substr(0, end.size() - cut)));
-    }
-}
-
-// The file cut into lines; a backslash takes the character after it into
-// its line, a line end included.
-template <typename Visit>
-void ForEachLine(std::string_view bytes, Visit visit) {
-    std::size_t start = 0;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const char ch = bytes[i];
-        if (ch == '\\' && i + 1 < bytes.size()) {
-            i += (bytes[i + 1] == '\r' && i + 2 < bytes.size() && bytes[i + 2] == '\n') ? 3 : 2;
-            continue;
-        }
-        if (ch == '\n' || ch == '\r') {
-            visit(bytes.substr(start, i - start));
-            start = ++i;
-            continue;
-        }
-        ++i;
-    }
-    if (start < bytes.size()) {
-        visit(bytes.substr(start));
-    }
-}
-
-}  // namespace
-
+// A name as QSettings writes it; "/" becomes "\" (within keys) or "%2F"
+// (where "\" would stand before the "=" and hide it).
 std::string EscapeName(std::u16string_view name) {
     std::string out;
-    for (const char16_t ch : name) {
-        if (ch == u'/') {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t ch = name[i];
+        if (ch == u'/' && i + 1 < name.size()) {
             out += '\\';
         } else if ((ch >= u'a' && ch <= u'z') || (ch >= u'A' && ch <= u'Z') ||
                    (ch >= u'0' && ch <= u'9') || ch == u'_' || ch == u'-' || ch == u'.') {
@@ -156,6 +197,129 @@ std::string EscapeName(std::u16string_view name) {
     }
     return out;
 }
+
+// One logical line as QSettings cuts the file: leading white space skipped;
+// a backslash takes the next character (a CR LF or LF CR pair whole) into
+// the line; a line break or ";" inside double quotes belongs to the line; a
+// line that begins with ";" is a comment and skipped. `equals` is the
+// position of the first "=" outside quotes, or kNone.
+struct LineCut {
+    std::size_t start = 0;
+    std::size_t length = 0;
+    std::size_t equals = kNone;
+};
+
+bool IsSpecial(char ch) {
+    return ch == '\n' || ch == '\r' || ch == '"' || ch == ';' || ch == '=' || ch == '\\';
+}
+
+bool NextLine(std::string_view data, std::size_t& position, LineCut& line) {
+    const std::size_t size = data.size();
+    bool inQuotes = false;
+    line.equals = kNone;
+    line.start = position;
+    while (line.start < size && IsLineSpace(data[line.start])) {
+        ++line.start;
+    }
+    std::size_t i = line.start;
+    while (i < size) {
+        while (i < size && !IsSpecial(data[i])) {
+            ++i;
+        }
+        if (i == size) {
+            break;
+        }
+        const char ch = data[i++];
+        if (ch == '=') {
+            if (!inQuotes && line.equals == kNone) {
+                line.equals = i - 1;
+            }
+        } else if (ch == '\n' || ch == '\r') {
+            if (i == line.start + 1) {
+                ++line.start;
+            } else if (!inQuotes) {
+                --i;
+                break;
+            }
+        } else if (ch == '\\') {
+            if (i < size) {
+                const char escaped = data[i++];
+                if (i < size && ((escaped == '\n' && data[i] == '\r') ||
+                                 (escaped == '\r' && data[i] == '\n'))) {
+                    ++i;
+                }
+            }
+        } else if (ch == '"') {
+            inQuotes = !inQuotes;
+        } else if (i == line.start + 1) {  // ";" at the start: a comment
+            while (i < size && data[i] != '\n' && data[i] != '\r') {
+                ++i;
+            }
+            while (i < size && IsLineSpace(data[i])) {
+                ++i;
+            }
+            line.start = i;
+        } else if (!inQuotes) {  // ";" after text: the rest is a comment
+            --i;
+            break;
+        }
+    }
+    position = i;
+    line.length = i - line.start;
+    return line.length > 0;
+}
+
+// A value's text that reads back the same on a line of its own. Only the
+// last line of a file can end where a line break would change it: inside
+// double quotes (closed here), or in a backslash that escapes nothing or the
+// CR before the added LF (written as the escape "\z", which also adds
+// nothing and ends trailing blanks' trimming just as the end of the file did).
+std::string Writable(std::string_view raw) {
+    std::string value(raw);
+    bool inQuotes = false;
+    for (std::size_t i = 0; i < value.size();) {
+        const char ch = value[i++];
+        if (ch == '"') {
+            inQuotes = !inQuotes;
+        } else if (ch == '\\') {
+            if (i == value.size() || (i + 1 == value.size() && value[i] == '\r')) {
+                value.resize(i - 1);
+                value += "\\z";
+                break;
+            }
+            const char escaped = value[i++];
+            if (i < value.size() &&
+                ((escaped == '\n' && value[i] == '\r') || (escaped == '\r' && value[i] == '\n'))) {
+                ++i;
+            }
+        }
+    }
+    if (inQuotes) {
+        value += '"';
+    }
+    return value;
+}
+
+// The section header of a section (never the empty one).
+std::string Header(std::u16string_view section) {
+    const std::string escaped = EscapeName(section);
+    // "[General]" in any case is the top level and "[%General]" the section
+    // "General": a "%" before the name keeps it a section, in its own case.
+    if (EqualsIgnoringCase(escaped, "general")) {
+        return "[%" + escaped + "]";
+    }
+    return '[' + escaped + ']';
+}
+
+Name Split(const std::u16string& key) {
+    const std::size_t slash = key.find(u'/');
+    if (slash == 0 || slash == std::u16string::npos) {
+        return {std::u16string(), key};
+    }
+    return {key.substr(0, slash), key.substr(slash + 1)};
+}
+
+}  // namespace
 
 std::string EscapeValue(std::u16string_view value) {
     // QSettings marks its own value types with a leading "@", so a string
@@ -242,53 +406,49 @@ Entries Parse(std::string_view bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF")) {
         bytes.remove_prefix(3);
     }
-    Entries entries;
-    std::u16string section;
-    ForEachLine(bytes, [&](std::string_view line) {
-        line = Trim(line);
-        if (line.empty() || line.front() == ';') {
-            return;
-        }
+    // QSettings gathers the lines of each section (a section given twice is
+    // one), reads the sections in the order of their names and lets a later
+    // key replace an earlier one of the same name.
+    struct KeyLine {
+        std::u16string prefix;  // the section and "/", or empty for the top level
+        std::string_view key;
+        std::string_view value;
+    };
+    std::vector<KeyLine> lines;
+    std::u16string prefix;
+    std::size_t position = 0;
+    LineCut cut;
+    while (NextLine(bytes, position, cut)) {
+        const std::string_view line = bytes.substr(cut.start, cut.length);
         if (line.front() == '[') {
-            const auto end = line.find(']');
-            const std::string_view raw =
-                line.substr(1, end == std::string_view::npos ? std::string_view::npos : end - 1);
-            if (EqualsIgnoringCase(raw, "general")) {
-                section.clear();
-            } else if (EqualsIgnoringCase(raw, "%general")) {
-                section = u"General";
+            const std::size_t close = line.find(']');
+            const std::string_view name =
+                TrimAscii(line.substr(1, close == kNone ? kNone : close - 1));
+            if (EqualsIgnoringCase(name, "general")) {
+                prefix.clear();
             } else {
-                section = UnescapeName(raw);
-                // QSettings writes every such name as "[%General]", which
-                // reads back as "General".
-                if (section.size() == 7 && EqualsIgnoringCase(ToUtf8(section), "general")) {
-                    section = u"General";
-                }
+                // "[%General]" in any case is the section of that name as
+                // written; every other name is unescaped.
+                prefix = EqualsIgnoringCase(name, "%general")
+                             ? std::u16string(name.begin() + 1, name.end())
+                             : UnescapeName(name);
+                prefix += u'/';
             }
-            return;
+            continue;
         }
-        const auto equals = line.find('=');
-        if (equals == std::string_view::npos) {
-            return;
+        if (cut.equals == kNone) {
+            continue;
         }
-        // As in QSettings, the name before the first "/" is the section, and
-        // "/" at either end or twice in a row counts as none.
-        const std::u16string joined = section + u'/' + UnescapeName(Trim(line.substr(0, equals)));
-        std::u16string full;
-        for (const char16_t ch : joined) {
-            if (ch != u'/' || (!full.empty() && full.back() != u'/')) {
-                full += ch;
-            }
-        }
-        if (!full.empty() && full.back() == u'/') {
-            full.pop_back();
-        }
-        const auto slash = full.find(u'/');
-        Name name = slash == std::u16string::npos
-                        ? Name{std::u16string(), full}
-                        : Name{full.substr(0, slash), full.substr(slash + 1)};
-        entries[std::move(name)] = ValueAsWritable(line.substr(equals + 1));
-    });
+        const std::size_t equals = cut.equals - cut.start;
+        lines.push_back({prefix, TrimAscii(line.substr(0, equals)), line.substr(equals + 1)});
+    }
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const KeyLine& a, const KeyLine& b) { return a.prefix < b.prefix; });
+
+    Entries entries;
+    for (const KeyLine& line : lines) {
+        entries[Split(line.prefix + UnescapeName(line.key))] = Writable(line.value);
+    }
     return entries;
 }
 
@@ -301,14 +461,8 @@ std::string Format(const Entries& entries) {
                 out += '\n';
             }
             section = &name.first;
-            const std::string escaped = EscapeName(name.first);
-            if (escaped.empty()) {
-                out += "[General]\n";
-            } else if (EqualsIgnoringCase(escaped, "general")) {
-                out += "[%General]\n";
-            } else {
-                out += '[' + escaped + "]\n";
-            }
+            out += section->empty() ? std::string("[General]") : Header(*section);
+            out += '\n';
         }
         out += EscapeName(name.second) + '=' + value + '\n';
     }

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/FileFailure.h"
+
 namespace trx {
 
 enum class DeleteResult { Deleted, Absent, Failed };
@@ -57,6 +59,10 @@ class SettingsStore {
         }
         return ok;
     }
+
+    // Why the last change that failed did, where the store can tell more
+    // than that it failed.
+    virtual FileFailure LastFailure() const { return {}; }
 };
 
 }  // namespace trx

@@ -104,6 +104,21 @@ bool CPXFile::Apply(const SettingsBatch& batch) {
     }
 }
 
+// A store failure's message, with a second line that says why where the
+// store can tell (a link it did not follow, a lock that was not released).
+std::u16string CPXFile::StoreFailureText(std::u16string_view subject, std::u16string_view rest) {
+    std::u16string text = Quoted(subject, rest);
+    try {
+        const std::u16string reason = FailureReason(store_.LastFailure());
+        if (!reason.empty()) {
+            text += u'\n';
+            text += reason;
+        }
+    } catch (const std::exception&) {
+    }
+    return text;
+}
+
 void CPXFile::Show(std::u16string_view text, MessageIcon icon, std::u16string_view title) {
     try {
         messages_.Show(text, icon, title);
@@ -165,7 +180,7 @@ AutoBool CPXFile::Register(std::u16string_view cpxFile, AutoBool Quiet, AutoBool
 
     if (!Apply(entry)) {
         if (flags.ErrorsShown()) {
-            Show(Quoted(cpxFile, u" konnte nicht in die Registry eingetragen werden."),
+            Show(StoreFailureText(cpxFile, u" konnte nicht in die Registry eingetragen werden."),
                  MessageIcon::Warning, kErrorTitle);
         }
         return kFalse;
@@ -188,7 +203,7 @@ AutoBool CPXFile::UnRegister(std::u16string_view Name, AutoBool Quiet, AutoBool 
 
     if (!Apply(entry)) {
         if (flags.ErrorsShown()) {
-            Show(Quoted(Name, u" konnte nicht aus der Registry entfernt werden."),
+            Show(StoreFailureText(Name, u" konnte nicht aus der Registry entfernt werden."),
                  MessageIcon::Warning, kErrorTitle);
         }
         return kFalse;
@@ -221,7 +236,7 @@ AutoBool CPXFile::UnRegisterFile(std::u16string_view cpxFile, AutoBool Quiet, Au
     // Silent inside: this method reports, naming the CPX file.
     if (UnRegister(key, kTrue, kFalse) != kTrue) {
         if (flags.ErrorsShown()) {
-            Show(Quoted(cpxFile, u" konnte nicht aus der Registry entfernt werden."),
+            Show(StoreFailureText(cpxFile, u" konnte nicht aus der Registry entfernt werden."),
                  MessageIcon::Warning, kErrorTitle);
         }
         return kFalse;

@@ -32,6 +32,7 @@ class CPXFile {
     static bool FileExists(std::u16string_view FileName);
 
     bool Apply(const SettingsBatch& batch);
+    std::u16string StoreFailureText(std::u16string_view subject, std::u16string_view rest);
     void Show(std::u16string_view text, MessageIcon icon, std::u16string_view title);
 
     SettingsStore& store_;

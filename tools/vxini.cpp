@@ -65,8 +65,7 @@ std::string_view Explain(trx::profile::EntryProblem problem) {
         case EntryProblem::None:
             break;
     }
-    return "the file could not be written (is its folder missing or not writable, "
-           "or is the path no regular file?)";
+    return {};
 }
 
 int Get(const std::vector<std::string>& args) {
@@ -77,15 +76,49 @@ int Get(const std::vector<std::string>& args) {
     return std::cout.flush() ? 0 : 1;
 }
 
+// Why a write failed where the file, not the entry, was the reason.
+std::string ExplainFile(const trx::FileFailure& failure) {
+    using Cause = trx::FileFailure::Cause;
+    switch (failure.cause) {
+        case Cause::LinkNotFollowed:
+            return trx::ToFileName(failure.file) +
+                   " is a symbolic link that belongs neither to root nor to the owner of its "
+                   "target; it is not followed";
+        case Cause::Locked: {
+            std::string text = trx::ToFileName(failure.lockFile) + " locks the file";
+            if (failure.holderPid > 0) {
+                text += " (process " + std::to_string(failure.holderPid);
+                if (!failure.holderProgram.empty()) {
+                    text += ", " + trx::ToUtf8(failure.holderProgram);
+                }
+                if (!failure.holderHost.empty()) {
+                    text += ", on " + trx::ToUtf8(failure.holderHost);
+                }
+                text += ")";
+            }
+            return text + " and was not released within 5 seconds";
+        }
+        case Cause::Other:
+            break;
+    }
+    return "the file " + trx::ToFileName(failure.file) +
+           " could not be written (is its folder missing or not writable, or is the path no "
+           "regular file?)";
+}
+
 int Set(const std::vector<std::string>& args) {
     const std::u16string section = trx::FromUtf8(args[2]);
     const std::u16string key = trx::FromUtf8(args[3]);
     const std::u16string value = trx::FromUtf8(args[4]);
-    if (trx::WriteINIValue(trx::FromFileName(args[1]), section, key, value)) {
+    trx::FileFailure failure;
+    if (trx::WriteINIValue(trx::FromFileName(args[1]), section, key, value, failure)) {
         return 0;
     }
+    const auto problem = trx::profile::CheckEntry(section, key, value);
     std::cerr << "vxini: cannot set " << args[3] << " in [" << args[2] << "] of " << args[1] << ": "
-              << Explain(trx::profile::CheckEntry(section, key, value)) << "\n";
+              << (problem == trx::profile::EntryProblem::None ? ExplainFile(failure)
+                                                              : std::string(Explain(problem)))
+              << "\n";
     return 1;
 }
 

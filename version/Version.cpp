@@ -23,10 +23,12 @@ constexpr double kLastMidnight = 2958465.0;
 
 // A failed write and a write that throws (for instance in the text
 // conversion) both count as not saved.
-bool TryWrite(const std::u16string& path, std::u16string_view key, std::u16string_view value) {
+bool TryWrite(const std::u16string& path, std::u16string_view key, std::u16string_view value,
+              FileFailure& failure) {
     try {
-        return WriteINIValue(path, kSection, key, value);
+        return WriteINIValue(path, kSection, key, value, failure);
     } catch (const std::exception&) {
+        failure = FailureOf(path);
         return false;
     }
 }
@@ -108,10 +110,15 @@ void Version::DateFromBuild() {
     }
 }
 
-bool Version::Save() {
-    const bool versionWritten = TryWrite(iniPath_, kKeyVersion, version_);
+bool Version::Save(FileFailure* failure) {
+    FileFailure first;
+    FileFailure second;
+    const bool versionWritten = TryWrite(iniPath_, kKeyVersion, version_, first);
     const bool buildWritten =
-        TryWrite(iniPath_, kKeyBuild, Decimal(build_) + u"." + Decimal(buildIndex_));
+        TryWrite(iniPath_, kKeyBuild, Decimal(build_) + u"." + Decimal(buildIndex_), second);
+    if (failure != nullptr) {
+        *failure = versionWritten ? second : first;
+    }
     return versionWritten && buildWritten;
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/AutomationError.h"
+#include "common/FileFailure.h"
 #include "platform/Clock.h"
 
 namespace trx {
@@ -53,8 +54,9 @@ class Version {
 
     // Writes "Version" and then "Build" (as build.index) into the file; the
     // second write is tried even when the first failed. True when both
-    // succeeded. RequiredDBVersion and BuildDate are never written.
-    bool Save();
+    // succeeded. RequiredDBVersion and BuildDate are never written. A failure
+    // tells in `failure` which file it could not write, and why.
+    bool Save(FileFailure* failure = nullptr);
 
   private:
     void Load(const Clock& clock);

@@ -64,9 +64,16 @@ void frmCreateVersion::btnSave_Click() {
     }
     // A record that did not reach the file must not look saved: the form
     // stays open with its edits, so the person can try again or close it.
-    if (!version_->Save()) {
-        messageBox_.Show(u"'" + iniPath_ + u"' konnte nicht gespeichert werden.",
-                         MessageIcon::Warning, u"Fehler");
+    // The message names the file that could not be written: where vxTRX.ini
+    // is a link, the file it points to.
+    FileFailure failure;
+    if (!version_->Save(&failure)) {
+        std::u16string text = u"'" + failure.file + u"' konnte nicht gespeichert werden.";
+        if (const std::u16string reason = FailureReason(failure); !reason.empty()) {
+            text += u'\n';
+            text += reason;
+        }
+        messageBox_.Show(text, MessageIcon::Warning, u"Fehler");
         return;
     }
     view_.Close();

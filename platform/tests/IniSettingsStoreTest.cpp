@@ -1,6 +1,7 @@
 #include "platform/IniSettingsStore.h"
 
 #include "common/Text.h"
+#include "platform/SettingsIni.h"
 #include "platform/qt/QtText.h"
 #include "tests/support/TempDir.h"
 
@@ -14,9 +15,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -168,6 +173,160 @@ TEST_F(IniSettingsStoreTest, TheFileHoldsTheBytesQSettingsWouldWrite) {
         ASSERT_EQ(store_.Delete(u"App", u"plain", u"k"), DeleteResult::Deleted);
     }
     EXPECT_EQ(test::ReadFile(File()), test::ReadFile(reference));
+}
+
+// Every key of a file and its value, as a QSettings program reads them.
+std::map<QString, QVariant> ReadAsQSettings(const fs::path& file) {
+    static int copies = 0;
+    const fs::path copy = file.parent_path() / ("qs" + std::to_string(++copies) + ".ini");
+    fs::copy_file(file, copy);
+    QSettings settings(QString::fromStdString(copy.string()), QSettings::IniFormat);
+    std::map<QString, QVariant> read;
+    // allKeys() first: it reads every section, as a program that lists them does.
+    for (const QString& key : settings.allKeys()) {
+        // A key of slashes alone is no key to look up (QSettings warns).
+        const bool lookedUp =
+            std::any_of(key.begin(), key.end(), [](QChar ch) { return ch != u'/'; });
+        read[key] = lookedUp ? settings.value(key) : QVariant();
+    }
+    return read;
+}
+
+std::string Describe(const std::map<QString, QVariant>& read) {
+    std::string text;
+    for (const auto& [key, value] : read) {
+        text += "  " + key.toStdString() + " = " + (value.typeName() ? value.typeName() : "-") +
+                " " + value.toString().toStdString() + "\n";
+    }
+    return text;
+}
+
+// Stores written by hand, generated from pieces that QSettings reads in
+// its own way: escapes in names, "[General]" in all its forms, quotes that
+// run over lines, comments, line continuations, broken UTF-8, a last line
+// without its line end. What our reading finds must be what QSettings finds,
+// and after one unrelated change through the store QSettings must read
+// every other value as before.
+TEST_F(IniSettingsStoreTest, ReadsAndRewritesHandWrittenStoresAsQSettingsDoes) {
+    const std::vector<std::string> sections = {"General",   "general",
+                                               "GENERAL",   "%General",
+                                               "%general",  "%gEneral",
+                                               " Tools ",   "",
+                                               "%U0x41",    "%41",
+                                               "%U0041",    "%4",
+                                               "%U00e9",    "a\\b",
+                                               "a%2Fb",     "Gr\xc3\xbc\xc3\x9f",
+                                               "\xff",      "S",
+                                               "Entries",   "%",
+                                               "%25",       "x y",
+                                               "%47eneral", "%+4",
+                                               "%U 041",    "\xef\xbb\xbfS",
+                                               "a\"b",      "S;c"};
+    const std::vector<std::string> keys = {
+        "k",       "Rack", "%U0x41", "a\\b", "\\x",    "x\\", "%2F",
+        "general", " sp ", "\"q\"",  "%",    "%U+041", "%20", "\xc3\xa9",
+        "a/b",     "",     "x%2F",   "%5C",  "K",      "k ",  "\xe2\x80\x41"};
+    const std::vector<std::string> values = {"plain",
+                                             "19\" Rack",
+                                             "\"quoted, with comma\"",
+                                             "a,b , c",
+                                             "\\x41\\101\\u",
+                                             "v ; comment",
+                                             "  spaced  ",
+                                             "@Variant(x)",
+                                             "@String(a)",
+                                             "\\",
+                                             "trail \\",
+                                             "\"open",
+                                             "x\\\r",
+                                             "\xc3\xa9",
+                                             "\xff\xfe",
+                                             "\xe2\x80",
+                                             "\"multi\nline\"",
+                                             "@@at",
+                                             "@Rect(1 2 3 4)",
+                                             "@ByteArray(ab)",
+                                             "\\0",
+                                             "a=b",
+                                             "x\\\nnext",
+                                             "\"a\" , \"b\"",
+                                             "\\x20",
+                                             "t\\t ",
+                                             ""};
+    const std::vector<std::string> lineEnds = {"\n", "\r\n", "\r"};
+    const std::vector<std::u16string> newSections = {u"Neu", u"general", u"GENERAL", u"General",
+                                                     u"gEneral"};
+
+    std::mt19937 random(23);
+    const auto pick = [&](const auto& pool) { return pool[random() % pool.size()]; };
+    constexpr int kRounds = 400;
+    int differences = 0;
+    std::size_t compared = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        std::string file;
+        const int lines = 1 + static_cast<int>(random() % 12);
+        for (int line = 0; line < lines; ++line) {
+            switch (random() % 10) {
+                case 0:
+                case 1:
+                    file += "[" + pick(sections) + "]";
+                    break;
+                case 2:
+                    file += "; note " + pick(values);
+                    break;
+                case 3:
+                    file += pick(keys);  // a line without "="
+                    break;
+                default:
+                    file += pick(keys) + (random() % 2 ? "=" : " = ") + pick(values);
+            }
+            if (line + 1 < lines || random() % 3 != 0) {
+                file += pick(lineEnds);
+            }
+        }
+        fs::create_directories(File().parent_path());
+        test::WriteFile(File(), file);
+        fs::remove(File().string() + ".lock");
+        const std::map<QString, QVariant> before = ReadAsQSettings(File());
+
+        // Our reading: the keys that QSettings lists.
+        std::set<QString> ours;
+        for (const auto& [name, value] : settings_ini::Parse(file)) {
+            ours.insert(
+                ToQString(name.first.empty() ? name.second : name.first + u'/' + name.second));
+        }
+        std::set<QString> theirs;
+        for (const auto& entry : before) {
+            theirs.insert(entry.first);
+        }
+
+        // One unrelated change, then QSettings reads everything else as before.
+        const std::u16string section = pick(newSections);
+        ASSERT_TRUE(store_.Save(u"App", section, u"neu", u"neu"));
+        std::map<QString, QVariant> after = ReadAsQSettings(File());
+        const QString added =
+            ToQString(IniSettingsStore::EncodeName(section)) + QStringLiteral("/neu");
+        const bool addedRight =
+            after.count(added) == 1 && after[added] == QVariant(QStringLiteral("neu"));
+        after.erase(added);
+
+        compared += before.size();
+        if (ours != theirs || after != before || !addedRight) {
+            if (++differences <= 5) {
+                ADD_FAILURE() << "round " << round << ", file:\n"
+                              << file << "\nQSettings read:\n"
+                              << Describe(before) << "our reading found " << ours.size()
+                              << " keys; after saving " << added.toStdString()
+                              << (addedRight ? "" : " (not read back)") << ", QSettings read:\n"
+                              << Describe(after) << "file now:\n"
+                              << test::ReadFile(File());
+            }
+        }
+        fs::remove(File());
+    }
+    std::printf("%d rounds, %zu values compared, %d rounds with differences\n", kRounds, compared,
+                differences);
+    EXPECT_EQ(differences, 0);
 }
 
 TEST_F(IniSettingsStoreTest, SaveReplacesAndKeepsApplicationsApart) {

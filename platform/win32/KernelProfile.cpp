@@ -119,6 +119,13 @@ bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
                                       file.c_str()) != FALSE;
 }
 
+bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
+                   std::u16string_view key, std::u16string_view value, FileFailure& failure) {
+    // The kernel tells no more than that the write failed.
+    failure = FailureOf(std::u16string(fileName));
+    return WriteINIValue(fileName, section, key, value);
+}
+
 bool FileExists(std::u16string_view fileName) {
     if (fileName.empty() || HoldsNul(fileName)) {
         return false;
