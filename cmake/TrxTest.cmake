@@ -106,14 +106,14 @@ endfunction()
 # with ARGS under Wine, every case it holds in one process: under Wine each
 # process costs a second or more to start, so one process for each case
 # would cost more than the cases. A failed case is named in the program's
-# output. TIMEOUT is 600 s unless PROPERTIES say otherwise.
+# output. TIMEOUT is 900 s unless PROPERTIES say otherwise: the whole program runs in it.
 function(trx_wine_test name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "TARGET" "ARGS;ENVIRONMENT;PROPERTIES")
   if(NOT arg_TARGET)
     set(arg_TARGET ${name})
   endif()
   add_test(NAME ${name} COMMAND ${arg_TARGET} ${arg_ARGS})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 600 ${arg_PROPERTIES})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 900 ${arg_PROPERTIES})
   if(arg_ENVIRONMENT)
     set_property(TEST ${name} PROPERTY ENVIRONMENT ${arg_ENVIRONMENT})
   endif()
