@@ -4,7 +4,8 @@
 #              [PROPERTIES name value...])
 #
 # Adds the GoogleTest program NAME, linked to trx_test_support, and one CTest
-# test for each test case that it lists. Its main is GoogleTest's own, or the
+# test for each test case that it lists (on Windows, one for the whole
+# program: see trx_wine_test). Its main is GoogleTest's own, or the
 # one in tests/support/QtTestMain.cpp, which creates the Qt application object
 # before any test runs:
 #   QT       a QCoreApplication, whose event loop the tests may run;
@@ -50,6 +51,18 @@ function(trx_add_test name)
     add_dependencies(${name} ${program})
   endforeach()
 
+  if(WIN32)
+    if(NOT TEST ${name})
+      trx_wine_test(${name} PROPERTIES ${arg_PROPERTIES})
+      if(arg_TIMEOUT)
+        set_tests_properties(${name} PROPERTIES TIMEOUT ${arg_TIMEOUT})
+      endif()
+      if(arg_LABELS)
+        set_property(TEST ${name} PROPERTY LABELS ${arg_LABELS})
+      endif()
+    endif()
+    return()
+  endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 
   # The properties go to the listed tests from a file of their own that CTest
@@ -83,5 +96,25 @@ function(trx_add_test name)
                        "  set_tests_properties(\${${name}_TESTS} PROPERTIES${values})\n"
                        "endif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
+  endif()
+endfunction()
+
+# trx_wine_test(NAME [TARGET program] [ARGS arg...] [ENVIRONMENT VAR=value...]
+#               [PROPERTIES name value...])
+#
+# One CTest test NAME that runs the Windows test program TARGET (default NAME)
+# with ARGS under Wine, every case it holds in one process: under Wine each
+# process costs a second or more to start, so one process for each case
+# would cost more than the cases. A failed case is named in the program's
+# output. TIMEOUT is 900 s unless PROPERTIES say otherwise: the whole program runs in it.
+function(trx_wine_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TARGET" "ARGS;ENVIRONMENT;PROPERTIES")
+  if(NOT arg_TARGET)
+    set(arg_TARGET ${name})
+  endif()
+  add_test(NAME ${name} COMMAND ${arg_TARGET} ${arg_ARGS})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 900 ${arg_PROPERTIES})
+  if(arg_ENVIRONMENT)
+    set_property(TEST ${name} PROPERTY ENVIRONMENT ${arg_ENVIRONMENT})
   endif()
 endfunction()

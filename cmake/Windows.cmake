@@ -24,10 +24,7 @@ if(TRX_BUILD_TESTS)
     # Our warning flags are for our code only.
     set_target_properties(${target} PROPERTIES COMPILE_OPTIONS "")
   endforeach()
-  include(GoogleTest)
-  # Listing the tests runs each test program under Wine; do it when the tests
-  # run (in their Wine prefix), not at build time.
-  set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+  # Each test program is one CTest test (trx_wine_test in cmake/TrxTest.cmake).
   # Under Wine the host's root is drive Z:.
   file(REAL_PATH "${TRX_CONFORMANCE_DIR}" trx_conformance_host)
   set(TRX_CONFORMANCE_DIR "Z:${trx_conformance_host}")

@@ -37,13 +37,41 @@ std::u16string Braced(const std::u16string& value) {
     return out + u"}";
 }
 
+std::u16string Lower(std::u16string text) {
+    for (char16_t& c : text) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c - u'A' + u'a');
+        }
+    }
+    return text;
+}
+
 using Clock = std::chrono::steady_clock;
 
-// A failure that came when a time-out ran out says so before the driver's
-// own words, which often do not ("canceling statement", "database is locked").
+// Whether the driver's diagnostics report a time-out of their own: ODBC's
+// time-out states, or on a failed connect the driver's words for it. libpq
+// counts its connect time-out in whole seconds and may give up up to a second
+// early, with "timeout expired".
+bool DriverReportsTimeout(const std::u16string& diagnostics, bool connecting) {
+    if (diagnostics.find(u"[HYT00]") != std::u16string::npos ||
+        diagnostics.find(u"[HYT01]") != std::u16string::npos) {
+        return true;
+    }
+    if (!connecting) {
+        return false;
+    }
+    const std::u16string lower = Lower(diagnostics);
+    return lower.find(u"timeout expired") != std::u16string::npos ||
+           lower.find(u"timed out") != std::u16string::npos;
+}
+
+// A failure that the driver reports as a time-out, or that came when the
+// time-out ran out, says so before the driver's own words, which often do not
+// ("canceling statement", "database is locked").
 AutomationError AfterTimeout(const AutomationError& error, Clock::time_point start,
-                             std::chrono::seconds limit, const char16_t* what) {
-    if (limit.count() <= 0 || Clock::now() - start < limit - std::chrono::milliseconds(500)) {
+                             std::chrono::seconds limit, bool connecting, const char16_t* what) {
+    if (limit.count() <= 0 || (!DriverReportsTimeout(error.Description(), connecting) &&
+                               Clock::now() - start < limit - std::chrono::milliseconds(500))) {
         return error;
     }
     return AutomationError(
@@ -74,15 +102,6 @@ std::u16string DriverLimits(const OdbcSettings& settings) {
         limits += u"NoCreat=1;";
     }
     return limits;
-}
-
-std::u16string Lower(std::u16string text) {
-    for (char16_t& c : text) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        }
-    }
-    return text;
 }
 
 // The value of a keyword in an ODBC connect string (the first one, as drivers
@@ -480,8 +499,9 @@ std::unique_ptr<OdbcConnection> OdbcConnection::Open(SQLHENV environment,
                           odbc::Wide(completed), static_cast<SQLSMALLINT>(completed.size()),
                           &completedLength, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
-        AutomationError error = AfterTimeout(odbc::Error(SQL_HANDLE_DBC, dbc), start,
-                                             settings.connectTimeout, u"Keine Verbindung nach ");
+        AutomationError error =
+            AfterTimeout(odbc::Error(SQL_HANDLE_DBC, dbc), start, settings.connectTimeout, true,
+                         u"Keine Verbindung nach ");
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         throw error;
     }
@@ -539,7 +559,8 @@ std::shared_ptr<const RecordSet> OdbcConnection::OpenRecordSet(const std::u16str
     }
     if (executed != SQL_NO_DATA && !SQL_SUCCEEDED(executed)) {
         throw AfterTimeout(odbc::Error(SQL_HANDLE_STMT, stmt.Get(), narrow_), start,
-                           settings_.commandTimeout, u"Die Anweisung wurde abgebrochen nach ");
+                           settings_.commandTimeout, false,
+                           u"Die Anweisung wurde abgebrochen nach ");
     }
 
     RecordSetBuilder out;

@@ -7,7 +7,7 @@
 
 namespace trx::test {
 
-// The folder of the shared conformance vectors. Throws when it is missing, so
+// The folder of the observed vectors (tests/data). Throws when it is missing, so
 // that a test fails rather than passes on nothing.
 std::filesystem::path ConformanceDir();
 
