@@ -150,9 +150,9 @@ bool InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity,
     return true;
 }
 
-bool OutputFile::Write(std::string_view bytes) {
+bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -162,6 +162,10 @@ bool OutputFile::Write(std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+bool OutputFile::Write(std::string_view bytes) {
+    return WriteAll(fd_, bytes);
 }
 
 bool OutputFile::CopyRange(const InputFile& in, std::uint64_t begin, std::uint64_t end) {

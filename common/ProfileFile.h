@@ -48,6 +48,10 @@ class InputFile final : public ByteSource {
     timespec modified_{};
 };
 
+// Writes all of `bytes` to `fd`, again after an interrupted or short write;
+// false on a failed one.
+bool WriteAll(int fd, std::string_view bytes);
+
 // The new file while it is being written.
 class OutputFile {
   public:

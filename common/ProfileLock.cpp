@@ -1,5 +1,7 @@
 #include "common/ProfileLock.h"
 
+#include "common/ProfileFile.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -106,20 +108,6 @@ bool IsAtWork(long long pid) {
     }
     const char state = stat[name + 2];
     return state == 'R' || state == 'D';
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 struct LockInfo {
