@@ -63,16 +63,30 @@ std::u16string ControlPanelEntry(const std::u16string& key) {
     return win32::FromWide(value);
 }
 
-// The running process of a program, by file name; null when there is none.
-HANDLE FindProcess(const wchar_t* exeName) {
+// The running process of the program file `program` (a full path, so that a
+// server left over from another test's folder is not taken for it); null
+// when there is none.
+HANDLE FindProcess(const std::u16string& program) {
+    const std::wstring wanted = win32::Wide(program);
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
     HANDLE found = nullptr;
     for (BOOL more = Process32FirstW(snapshot, &entry); more && found == nullptr;
          more = Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, exeName) == 0) {
-            found = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        const HANDLE process =
+            OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                        entry.th32ProcessID);
+        if (process == nullptr) {
+            continue;
+        }
+        wchar_t image[MAX_PATH];
+        DWORD size = MAX_PATH;
+        if (QueryFullProcessImageNameW(process, 0, image, &size) &&
+            _wcsicmp(image, wanted.c_str()) == 0) {
+            found = process;
+        } else {
+            CloseHandle(process);
         }
     }
     CloseHandle(snapshot);
@@ -99,6 +113,21 @@ class ComClient : public ::testing::Test {
         CoUninitialize();
         RunProgram(Path("vxRegCPX.exe"), u"/UnRegServer", Path(""));
         RunProgram(Path("vxTRXVer.exe"), u"/UnRegServer", Path(""));
+        // Every object is gone, so each server ends within milliseconds. One
+        // that does not fails this test and is ended, so that it neither
+        // keeps its folder nor holds the run's output open.
+        for (const char* program : {"vxRegCPX.exe", "vxTRXVer.exe"}) {
+            const HANDLE server = FindProcess(Path(program));
+            if (server == nullptr) {
+                continue;
+            }
+            if (WaitForSingleObject(server, 10000) != WAIT_OBJECT_0) {
+                ADD_FAILURE() << program << " still runs 10 s after the test released its objects";
+                TerminateProcess(server, 1);
+                WaitForSingleObject(server, 5000);
+            }
+            CloseHandle(server);
+        }
     }
 
     std::u16string Path(const char* name) const { return (dir_.Path() / name).u16string(); }
@@ -365,10 +394,10 @@ TEST_F(ComClient, SecondClientDoesNotRunWhileACallShowsItsBox) {
 TEST_F(ComClient, ServersEndAfterTheirLastObject) {
     struct Case {
         const CLSID& clsid;
-        const wchar_t* exe;
+        const char* exe;
     };
     for (const Case c :
-         {Case{CLSID_CPXFile, L"vxRegCPX.exe"}, Case{CLSID_Version, L"vxTRXVer.exe"}}) {
+         {Case{CLSID_CPXFile, "vxRegCPX.exe"}, Case{CLSID_Version, "vxTRXVer.exe"}}) {
         Held<IUnknown> first;
         Held<IUnknown> second;
         ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(c.clsid, nullptr, CLSCTX_LOCAL_SERVER,
@@ -377,7 +406,7 @@ TEST_F(ComClient, ServersEndAfterTheirLastObject) {
         ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(c.clsid, nullptr, CLSCTX_LOCAL_SERVER,
                                                   IID_IUnknown,
                                                   reinterpret_cast<void**>(&second.p)));
-        const HANDLE server = FindProcess(c.exe);
+        const HANDLE server = FindProcess(Path(c.exe));
         ASSERT_NE(server, nullptr);
         first.Reset();
         // One object is left: the server stays.
@@ -388,8 +417,7 @@ TEST_F(ComClient, ServersEndAfterTheirLastObject) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - released)
                             .count();
-        std::cout << ToUtf8(win32::FromWide(c.exe)) << " ended " << ms
-                  << " ms after its last object was released\n";
+        std::cout << c.exe << " ended " << ms << " ms after its last object was released\n";
         CloseHandle(server);
     }
 }
