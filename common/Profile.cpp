@@ -98,11 +98,7 @@ bool WriteINIValue(std::u16string_view fileName, std::u16string_view section,
     profile::LockFile lock(path + ".lock", kLockWait);
     if (!lock.Held()) {
         if (lock.GetState() == profile::LockFile::State::Busy) {
-            failure.cause = FileFailure::Cause::Locked;
-            failure.lockFile = FromFileName(lock.Path());
-            failure.holderPid = lock.LastHolder().pid;
-            failure.holderProgram = FromFileName(lock.LastHolder().program);
-            failure.holderHost = FromFileName(lock.LastHolder().host);
+            profile::NoteBusy(lock, failure);
         }
         return false;
     }

@@ -1,6 +1,7 @@
 #include "common/ProfileLock.h"
 
 #include "common/ProfileFile.h"
+#include "common/Text.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -287,6 +288,14 @@ bool LockFile::TakeOverIfStale() {
     const bool removed = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path_.c_str()) == 0;
     ::close(fd);
     return removed;
+}
+
+void NoteBusy(const LockFile& lock, FileFailure& failure) {
+    failure.cause = FileFailure::Cause::Locked;
+    failure.lockFile = FromFileName(lock.Path());
+    failure.holderPid = lock.LastHolder().pid;
+    failure.holderProgram = FromFileName(lock.LastHolder().program);
+    failure.holderHost = FromFileName(lock.LastHolder().host);
 }
 
 }  // namespace trx::profile

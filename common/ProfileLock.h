@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/FileFailure.h"
+
 namespace trx::profile {
 
 // The lock file of QLockFile: "<file>.lock" beside the file, made with
@@ -74,5 +76,9 @@ class LockFile {
     Holder holder_;
     bool holderLocal_ = false;  // the holder runs on this host
 };
+
+// Notes in `failure` that `lock` was held by another process for the whole
+// wait, with what its lock file says of that process.
+void NoteBusy(const LockFile& lock, FileFailure& failure);
 
 }  // namespace trx::profile

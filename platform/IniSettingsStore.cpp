@@ -140,11 +140,7 @@ DeleteResult IniSettingsStore::Change(std::u16string_view application, const Set
     // QSettings locks "<file>.lock" of the path it was given, links or not.
     profile::LockFile lock(fileName + ".lock", lockWait_);
     if (lock.GetState() == profile::LockFile::State::Busy) {
-        lastFailure_.cause = FileFailure::Cause::Locked;
-        lastFailure_.lockFile = FromFileName(lock.Path());
-        lastFailure_.holderPid = lock.LastHolder().pid;
-        lastFailure_.holderProgram = FromFileName(lock.LastHolder().program);
-        lastFailure_.holderHost = FromFileName(lock.LastHolder().host);
+        profile::NoteBusy(lock, lastFailure_);
         return DeleteResult::Failed;
     }
     // Without the lock (a folder we may not write) nothing can be written
