@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/AutomationBool.h"
-#include "platform/RecordSet.h"
+#include "common/RecordSet.h"
 
 #include <cstdint>
 #include <memory>

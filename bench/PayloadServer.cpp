@@ -13,7 +13,7 @@
 #include <string>
 
 #include "automation/dbus/RecordSetWire.h"
-#include "platform/RecordSet.h"
+#include "common/RecordSet.h"
 
 class Payloads : public QObject, protected QDBusContext {
     Q_OBJECT

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "bench/BenchSupport.h"
-#include "common/Profile.h"
+#include "platform/Profile.h"
 #include "common/Text.h"
 
 namespace {

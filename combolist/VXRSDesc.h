@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/RecordSet.h"
+#include "common/RecordSet.h"
 
 namespace trx {
 

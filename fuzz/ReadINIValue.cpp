@@ -3,7 +3,7 @@
 
 #include "FuzzCheck.h"
 #include "common/CodePage.h"
-#include "common/Profile.h"
+#include "platform/Profile.h"
 #include "common/Text.h"
 
 #include <unistd.h>

@@ -3,7 +3,7 @@
 
 #include "FuzzCheck.h"
 #include "common/Text.h"
-#include "platform/DateRecognition.h"
+#include "common/DateRecognition.h"
 
 #include <cmath>
 #include <cstdint>

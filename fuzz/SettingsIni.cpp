@@ -1,6 +1,6 @@
 // The settings store's reading of its INI file, on any file bytes.
 
-#include "platform/SettingsIni.h"
+#include "common/SettingsIni.h"
 #include "FuzzCheck.h"
 
 #include <cstdint>

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/AutomationError.h"
-#include "platform/RecordSet.h"
+#include "common/RecordSet.h"
 
 namespace trx {
 

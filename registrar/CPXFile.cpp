@@ -2,7 +2,7 @@
 
 #include "common/Number.h"
 #include "common/Path.h"
-#include "common/Profile.h"
+#include "platform/Profile.h"
 #include "common/Text.h"
 
 #include <exception>

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/Profile.h"
+#include "platform/Profile.h"
 #include "common/ProfileEntry.h"
 #include "common/StandardOptions.h"
 #include "common/Text.h"

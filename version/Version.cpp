@@ -6,7 +6,7 @@
 #include "common/AutomationError.h"
 #include "common/Number.h"
 #include "common/Path.h"
-#include "common/Profile.h"
+#include "platform/Profile.h"
 #include "common/Text.h"
 
 namespace trx {

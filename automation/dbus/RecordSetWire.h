@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RecordSet.h"
+#include "common/RecordSet.h"
 
 #include <QDBusArgument>
 #include <QList>

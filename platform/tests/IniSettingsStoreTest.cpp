@@ -1,7 +1,7 @@
-#include "platform/IniSettingsStore.h"
+#include "platform/posix/IniSettingsStore.h"
 
 #include "common/Text.h"
-#include "platform/SettingsIni.h"
+#include "common/SettingsIni.h"
 #include "platform/qt/QtText.h"
 #include "tests/support/TempDir.h"
 

@@ -2,7 +2,7 @@
 
 #include "common/AutomationDate.h"
 #include "common/Text.h"
-#include "platform/tests/DateVectors.h"
+#include "common/tests/DateVectors.h"
 
 #include <gtest/gtest.h>
 

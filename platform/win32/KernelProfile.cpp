@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/Profile.h"
+#include "platform/Profile.h"
 #include "common/ProfileEntry.h"
 #include "common/ProfileLine.h"
 #include "platform/win32/WideText.h"

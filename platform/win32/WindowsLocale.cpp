@@ -5,7 +5,7 @@
 #include <oleauto.h>
 
 #include "common/AutomationDate.h"
-#include "platform/DateRecognition.h"
+#include "common/DateRecognition.h"
 #include "platform/win32/WideText.h"
 
 namespace trx {

@@ -1,7 +1,7 @@
 // Runs the built vxRegCPX as a user would, from a folder of its own, without
 // a display, and looks at what it prints, its exit status and the store file.
 
-#include "common/Profile.h"
+#include "platform/Profile.h"
 #include "common/Text.h"
 #include "tests/support/TempDir.h"
 

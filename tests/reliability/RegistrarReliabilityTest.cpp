@@ -2,7 +2,7 @@
 // at once, a store it may not write, and CPX files and command lines that no
 // one would write by hand.
 
-#include "common/ProfileLock.h"
+#include "platform/posix/ProfileLock.h"
 #include "tests/reliability/Child.h"
 #include "tests/support/TempDir.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/Text.h"
-#include "platform/RecordSet.h"
+#include "common/RecordSet.h"
 
 #include <memory>
 #include <string>

@@ -16,7 +16,7 @@
 #include "automation/com/ComValue.h"
 #include "combolist/com/RecordSetObject.h"
 #include "common/Text.h"
-#include "platform/RecordSet.h"
+#include "common/RecordSet.h"
 
 namespace trx::test {
 namespace {

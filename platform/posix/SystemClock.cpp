@@ -1,4 +1,4 @@
-#include "platform/SystemClock.h"
+#include "platform/posix/SystemClock.h"
 
 #include "common/AutomationDate.h"
 

@@ -1,4 +1,4 @@
-#include "platform/ChildMessageBox.h"
+#include "platform/posix/ChildMessageBox.h"
 
 #include "common/Text.h"
 #include "platform/ConsoleMessageBox.h"

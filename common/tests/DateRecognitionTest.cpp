@@ -1,8 +1,8 @@
-#include "platform/DateRecognition.h"
+#include "common/DateRecognition.h"
 
 #include "common/AutomationDate.h"
 #include "common/Text.h"
-#include "platform/tests/DateVectors.h"
+#include "common/tests/DateVectors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/DisplayProbe.h"
+#include "platform/posix/DisplayProbe.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

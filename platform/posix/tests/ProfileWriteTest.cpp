@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "common/CodePage.h"
-#include "common/Profile.h"
+#include "platform/Profile.h"
 #include "common/ProfileLookup.h"
 #include "common/Text.h"
-#include "common/tests/ProfileTestSupport.h"
+#include "platform/posix/tests/ProfileTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace trx {

@@ -1,9 +1,9 @@
-#include "platform/IniSettingsStore.h"
+#include "platform/posix/IniSettingsStore.h"
 
-#include "common/ProfileFile.h"
-#include "common/ProfileLock.h"
+#include "platform/posix/ProfileFile.h"
+#include "platform/posix/ProfileLock.h"
 #include "common/Text.h"
-#include "platform/SettingsIni.h"
+#include "common/SettingsIni.h"
 
 #include <pwd.h>
 #include <unistd.h>

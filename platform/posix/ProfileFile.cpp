@@ -1,4 +1,4 @@
-#include "common/ProfileFile.h"
+#include "platform/posix/ProfileFile.h"
 
 #include <fcntl.h>
 #include <signal.h>

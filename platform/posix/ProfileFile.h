@@ -2,7 +2,8 @@
 
 // The file operations of the profile routines: streaming a file in, and
 // replacing a file as a whole so that a reader sees the old file or the new
-// one, never a half-written one. Internal to the profile routines.
+// one, never a half-written one. Used by the profile routines and the
+// settings store, which write files of the same kind.
 
 #include <cstdint>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "common/Profile.h"
+#include "platform/Profile.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,9 +6,9 @@
 
 #include "common/CodePage.h"
 #include "common/ProfileEntry.h"
-#include "common/ProfileFile.h"
+#include "platform/posix/ProfileFile.h"
 #include "common/ProfileLine.h"
-#include "common/ProfileLock.h"
+#include "platform/posix/ProfileLock.h"
 #include "common/ProfileLookup.h"
 #include "common/Text.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/ConsoleMessageBox.h"
-#include "platform/GuiModule.h"
+#include "platform/posix/GuiModule.h"
 #include "platform/MessageBox.h"
 
 #include <iostream>

@@ -1,4 +1,4 @@
-#include "platform/DesktopMessageBox.h"
+#include "platform/posix/DesktopMessageBox.h"
 
 namespace trx {
 

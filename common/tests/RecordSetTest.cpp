@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "platform/RecordSet.h"
+#include "common/RecordSet.h"
 
 namespace trx {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/GuiModule.h"
+#include "platform/posix/GuiModule.h"
 #include "platform/MessageBox.h"
 
 #include <chrono>

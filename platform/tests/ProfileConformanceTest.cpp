@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "common/CodePage.h"
-#include "common/Profile.h"
+#include "platform/Profile.h"
 #include "tests/support/Conformance.h"
 #include "tests/support/TempDir.h"
 

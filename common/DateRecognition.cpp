@@ -1,4 +1,4 @@
-#include "platform/DateRecognition.h"
+#include "common/DateRecognition.h"
 
 #include "common/AutomationDate.h"
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "common/CodePage.h"
-#include "common/Profile.h"
+#include "platform/Profile.h"
 #include "common/ProfileLookup.h"
 #include "common/ProfileScanner.h"
-#include "common/tests/ProfileTestSupport.h"
+#include "platform/posix/tests/ProfileTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace trx {

@@ -1,6 +1,6 @@
-#include "common/ProfileLock.h"
+#include "platform/posix/ProfileLock.h"
 
-#include "common/ProfileFile.h"
+#include "platform/posix/ProfileFile.h"
 #include "common/Text.h"
 
 #include <fcntl.h>

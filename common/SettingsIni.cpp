@@ -1,4 +1,4 @@
-#include "platform/SettingsIni.h"
+#include "common/SettingsIni.h"
 
 #include "common/Text.h"
 

@@ -1,4 +1,4 @@
-#include "platform/GuiModule.h"
+#include "platform/posix/GuiModule.h"
 
 #include "common/Text.h"
 

@@ -1,4 +1,4 @@
-#include "platform/RecordSet.h"
+#include "common/RecordSet.h"
 
 #include <algorithm>
 #include <stdexcept>
