@@ -4,8 +4,8 @@
 #include <string>
 
 #include "bench/BenchSupport.h"
-#include "platform/Profile.h"
 #include "common/Text.h"
+#include "platform/Profile.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include "FuzzCheck.h"
 #include "common/CodePage.h"
-#include "platform/Profile.h"
 #include "common/Text.h"
+#include "platform/Profile.h"
 
 #include <unistd.h>
 

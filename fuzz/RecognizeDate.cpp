@@ -2,8 +2,8 @@
 // English locale.
 
 #include "FuzzCheck.h"
-#include "common/Text.h"
 #include "common/DateRecognition.h"
+#include "common/Text.h"
 
 #include <cmath>
 #include <cstdint>

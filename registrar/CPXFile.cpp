@@ -2,8 +2,8 @@
 
 #include "common/Number.h"
 #include "common/Path.h"
-#include "platform/Profile.h"
 #include "common/Text.h"
+#include "platform/Profile.h"
 
 #include <exception>
 

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Profile.h"
 #include "common/ProfileEntry.h"
 #include "common/StandardOptions.h"
 #include "common/Text.h"
+#include "platform/Profile.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "common/AutomationError.h"
 #include "common/Number.h"
 #include "common/Path.h"
-#include "platform/Profile.h"
 #include "common/Text.h"
+#include "platform/Profile.h"
 
 namespace trx {
 

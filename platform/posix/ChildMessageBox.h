@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/posix/GuiModule.h"
 #include "platform/MessageBox.h"
+#include "platform/posix/GuiModule.h"
 
 #include <chrono>
 #include <iostream>

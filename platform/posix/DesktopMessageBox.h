@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/ConsoleMessageBox.h"
-#include "platform/posix/GuiModule.h"
 #include "platform/MessageBox.h"
+#include "platform/posix/GuiModule.h"
 
 #include <iostream>
 #include <string>

@@ -1,9 +1,9 @@
 #include "platform/posix/IniSettingsStore.h"
 
+#include "common/SettingsIni.h"
+#include "common/Text.h"
 #include "platform/posix/ProfileFile.h"
 #include "platform/posix/ProfileLock.h"
-#include "common/Text.h"
-#include "common/SettingsIni.h"
 
 #include <pwd.h>
 #include <unistd.h>

@@ -6,11 +6,11 @@
 
 #include "common/CodePage.h"
 #include "common/ProfileEntry.h"
-#include "platform/posix/ProfileFile.h"
 #include "common/ProfileLine.h"
-#include "platform/posix/ProfileLock.h"
 #include "common/ProfileLookup.h"
 #include "common/Text.h"
+#include "platform/posix/ProfileFile.h"
+#include "platform/posix/ProfileLock.h"
 
 namespace trx {
 

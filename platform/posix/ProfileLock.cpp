@@ -1,7 +1,7 @@
 #include "platform/posix/ProfileLock.h"
 
-#include "platform/posix/ProfileFile.h"
 #include "common/Text.h"
+#include "platform/posix/ProfileFile.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Clock.h"
 #include "common/DateRecognition.h"
+#include "platform/Clock.h"
 #include "platform/Locale.h"
 
 #include <QLocale>

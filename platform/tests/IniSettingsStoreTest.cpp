@@ -1,7 +1,7 @@
 #include "platform/posix/IniSettingsStore.h"
 
-#include "common/Text.h"
 #include "common/SettingsIni.h"
+#include "common/Text.h"
 #include "platform/qt/QtText.h"
 #include "tests/support/TempDir.h"
 

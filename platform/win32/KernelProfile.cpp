@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Profile.h"
 #include "common/ProfileEntry.h"
 #include "common/ProfileLine.h"
+#include "platform/Profile.h"
 #include "platform/win32/WideText.h"
 
 namespace trx {

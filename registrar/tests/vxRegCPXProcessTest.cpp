@@ -1,8 +1,8 @@
 // Runs the built vxRegCPX as a user would, from a folder of its own, without
 // a display, and looks at what it prints, its exit status and the store file.
 
-#include "platform/Profile.h"
 #include "common/Text.h"
+#include "platform/Profile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // programs: vxini writes as the form's Save does (through WriteINIValue),
 // vxTRXVer reads as it does at every start.
 
-#include "platform/Profile.h"
 #include "common/Text.h"
+#include "platform/Profile.h"
 #include "tests/reliability/Child.h"
 #include "tests/support/TempDir.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/Text.h"
 #include "common/RecordSet.h"
+#include "common/Text.h"
 
 #include <memory>
 #include <string>

@@ -15,8 +15,8 @@
 #include "VXBComboServer.h"
 #include "automation/com/ComValue.h"
 #include "combolist/com/RecordSetObject.h"
-#include "common/Text.h"
 #include "common/RecordSet.h"
+#include "common/Text.h"
 
 namespace trx::test {
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "common/CodePage.h"
-#include "platform/Profile.h"
 #include "common/ProfileLookup.h"
 #include "common/ProfileScanner.h"
+#include "platform/Profile.h"
 #include "platform/posix/tests/ProfileTestSupport.h"
 #include "tests/support/TempDir.h"
 

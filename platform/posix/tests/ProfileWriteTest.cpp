@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "common/CodePage.h"
-#include "platform/Profile.h"
 #include "common/ProfileLookup.h"
 #include "common/Text.h"
+#include "platform/Profile.h"
 #include "platform/posix/tests/ProfileTestSupport.h"
 #include "tests/support/TempDir.h"
 

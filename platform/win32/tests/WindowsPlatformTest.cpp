@@ -3,9 +3,9 @@
 #include <string>
 
 #include "common/AutomationDate.h"
-#include "platform/Profile.h"
 #include "common/Text.h"
 #include "common/tests/DateVectors.h"
+#include "platform/Profile.h"
 #include "platform/win32/RegistrySettingsStore.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32.h"
