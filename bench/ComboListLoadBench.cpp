@@ -164,21 +164,22 @@ int main(int argc, char** argv) {
 
     trx::OdbcConnectionFactory odbc;
     {
-        trx::OdbcSettings writing;
-        writing.forWriting = true;
-        trx::OdbcConnectionFactory filler(writing);
-        auto c = filler.Open(connect, u"", u"", -1);
-        const auto count = trx::FromUtf8(std::to_string(rowCount));
-        c->OpenRecordSet(u"CREATE TABLE Liste (tx VARCHAR(30), n INTEGER)");
-        c->OpenRecordSet(u"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<" +
-                         count +
-                         u") INSERT INTO Liste SELECT printf('Eintrag Nummer %06d', x), x FROM c");
+        // Filled through the sqlite3 C library; the ODBC layer only reads.
+        sqlite3* db = nullptr;
+        trx::bench::Require(sqlite3_open(file.c_str(), &db) == SQLITE_OK, "cannot create the file");
+        std::string sql =
+            "CREATE TABLE Liste (tx VARCHAR(30), n INTEGER);"
+            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<" +
+            std::to_string(rowCount) +
+            ") INSERT INTO Liste SELECT printf('Eintrag Nummer %06d', x), x FROM c;";
         for (int k = 0; k < kSmallLists; ++k) {
-            const auto table = u"Klein" + trx::FromUtf8(std::to_string(k));
-            c->OpenRecordSet(u"CREATE TABLE " + table + u" (tx VARCHAR(30), n INTEGER)");
-            c->OpenRecordSet(u"INSERT INTO " + table + u" SELECT tx, n FROM Liste WHERE n<=" +
-                             trx::FromUtf8(std::to_string(smallRows)));
+            const auto table = "Klein" + std::to_string(k);
+            sql += "CREATE TABLE " + table + " (tx VARCHAR(30), n INTEGER);INSERT INTO " + table +
+                   " SELECT tx, n FROM Liste WHERE n<=" + std::to_string(smallRows) + ";";
         }
+        const bool filled = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(db);
+        trx::bench::Require(filled, "cannot fill the file");
     }
 
     trx::ManualTimerFactory timers;

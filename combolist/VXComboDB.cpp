@@ -57,13 +57,13 @@ std::string OneLine(std::u16string_view text) {
 
 VXComboDB::VXComboDB(ConnectionFactory& database, TimerFactory& timers, Sleeper& sleeper,
                      std::ostream& errors)
-    : m_Database(database), m_TimerFactory(timers), m_Sleeper(sleeper), m_Errors(errors) {}
+    : database_(database), timerFactory_(timers), sleeper_(sleeper), errors_(errors) {}
 
 VXComboDB::~VXComboDB() = default;
 
 void VXComboDB::Init(std::int32_t /*pDmy*/) {
     m_Lists = std::make_unique<ListStore<std::shared_ptr<VXRSDesc>>>();
-    m_Timer = m_TimerFactory.Create([this] { OnTimerTick(); });
+    m_Timer = timerFactory_.Create([this] { OnTimerTick(); });
     m_Timer->SetInterval(kTimerStopped);
     m_Ready = true;
 }
@@ -123,7 +123,7 @@ std::shared_ptr<const RecordSet> VXComboDB::ComboList(const std::u16string& tabl
             if (m_Ready) {
                 break;
             }
-            m_Sleeper.Sleep(kWaitStep);
+            sleeper_.Sleep(kWaitStep);
             waited += kWaitStep;
             m_Timer_TimerTicked();
         }
@@ -138,18 +138,12 @@ std::shared_ptr<const RecordSet> VXComboDB::ComboList(const std::u16string& tabl
     return desc == nullptr ? nullptr : (*desc)->m_RS;
 }
 
-int VXComboDB::Advise(std::shared_ptr<VXComboDBEvents> sink) {
-    const int cookie = m_NextCookie++;
-    m_Sinks.emplace_back(cookie, std::move(sink));
-    return cookie;
-}
-
-void VXComboDB::Unadvise(int cookie) {
-    std::erase_if(m_Sinks, [cookie](const auto& entry) { return entry.first == cookie; });
+void VXComboDB::SetEvents(std::shared_ptr<VXComboDBEvents> events) {
+    events_ = std::move(events);
 }
 
 std::unique_ptr<Connection> VXComboDB::OpenConnection(const std::u16string& connectstring) {
-    return m_Database.Open(connectstring, u"", u"", -1);
+    return database_.Open(connectstring, u"", u"", -1);
 }
 
 void VXComboDB::m_Timer_TimerTicked() {
@@ -228,37 +222,35 @@ void VXComboDB::OnTimerTick() {
     try {
         m_Timer_TimerTicked();
     } catch (const ListLoadError& e) {
-        m_Errors << "VXBCboSv: Die Liste '" << OneLine(e.List())
-                 << "' konnte nicht geladen werden: Fehler " << Hex(e.Number()) << " ("
-                 << OneLine(e.Source()) << "): " << OneLine(e.Description()) << '\n'
-                 << std::flush;
+        errors_ << "VXBCboSv: Die Liste '" << OneLine(e.List())
+                << "' konnte nicht geladen werden: Fehler " << Hex(e.Number()) << " ("
+                << OneLine(e.Source()) << "): " << OneLine(e.Description()) << '\n'
+                << std::flush;
     } catch (const AutomationError& e) {
-        m_Errors << "VXBCboSv: Ladelauf fehlgeschlagen: Fehler " << Hex(e.Number()) << " ("
-                 << OneLine(e.Source()) << "): " << OneLine(e.Description()) << '\n'
-                 << std::flush;
+        errors_ << "VXBCboSv: Ladelauf fehlgeschlagen: Fehler " << Hex(e.Number()) << " ("
+                << OneLine(e.Source()) << "): " << OneLine(e.Description()) << '\n'
+                << std::flush;
     } catch (const std::exception& e) {
-        m_Errors << "VXBCboSv: Ladelauf fehlgeschlagen: " << OneLine(FromUtf8(e.what())) << '\n'
-                 << std::flush;
+        errors_ << "VXBCboSv: Ladelauf fehlgeschlagen: " << OneLine(FromUtf8(e.what())) << '\n'
+                << std::flush;
     }
 }
 
+// A handler's own failure is the client's affair and does not stop the run.
+// The events object is held for the call: a handler may replace it.
 void VXComboDB::RaiseDataSourceReady(const std::u16string& name) {
-    // A copy: a handler may connect or disconnect sinks. A handler's own
-    // failure is the client's affair and does not stop the run.
-    const auto sinks = m_Sinks;
-    for (const auto& [cookie, sink] : sinks) {
+    if (const auto events = events_) {
         try {
-            sink->DataSourceReady(name);
+            events->DataSourceReady(name);
         } catch (const std::exception&) {
         }
     }
 }
 
 void VXComboDB::RaiseReady() {
-    const auto sinks = m_Sinks;
-    for (const auto& [cookie, sink] : sinks) {
+    if (const auto events = events_) {
         try {
-            sink->Ready();
+            events->Ready();
         } catch (const std::exception&) {
         }
     }

@@ -4,8 +4,6 @@
 #include <memory>
 #include <ostream>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "combolist/ListStore.h"
 #include "combolist/VXComboDBEvents.h"
@@ -45,9 +43,8 @@ class VXComboDB {
     // a list no run has loaded yet.
     std::shared_ptr<const RecordSet> ComboList(const std::u16string& tableorquery);
 
-    // Connects an event sink; the cookie disconnects it again.
-    int Advise(std::shared_ptr<VXComboDBEvents> sink);
-    void Unadvise(int cookie);
+    // Where the events go (none until set).
+    void SetEvents(std::shared_ptr<VXComboDBEvents> events);
 
   private:
     std::unique_ptr<Connection> OpenConnection(const std::u16string& connectstring);
@@ -59,12 +56,11 @@ class VXComboDB {
     void RaiseDataSourceReady(const std::u16string& name);
     void RaiseReady();
 
-    ConnectionFactory& m_Database;
-    TimerFactory& m_TimerFactory;
-    Sleeper& m_Sleeper;
-    std::ostream& m_Errors;
-    std::vector<std::pair<int, std::shared_ptr<VXComboDBEvents>>> m_Sinks;
-    int m_NextCookie = 1;
+    ConnectionFactory& database_;
+    TimerFactory& timerFactory_;
+    Sleeper& sleeper_;
+    std::ostream& errors_;
+    std::shared_ptr<VXComboDBEvents> events_;
 
     std::unique_ptr<ListStore<std::shared_ptr<VXRSDesc>>> m_Lists;
     bool m_Loading = false;

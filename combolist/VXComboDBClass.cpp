@@ -58,7 +58,7 @@ ClassDescription VXComboDBClass(ConnectionFactory& database, TimerFactory& timer
     return ClassBuilder<VXComboDB>(VXComboDBIdentity())
         .Create([&database, &sleeper, &errors, postedTimers](const EventRaiser& raise) {
             auto object = std::make_unique<VXComboDB>(database, *postedTimers, sleeper, errors);
-            object->Advise(std::make_shared<RaisedEvents>(raise));
+            object->SetEvents(std::make_shared<RaisedEvents>(raise));
             return object;
         })
         .Method<&VXComboDB::Init>(u"Init", 0x60030001, {u"pDmy"})

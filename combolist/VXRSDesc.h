@@ -11,8 +11,6 @@ namespace trx {
 // server; never handed to clients.
 class VXRSDesc {
   public:
-    VXRSDesc();
-
     std::u16string m_SQL;                   // the SELECT statement that loads the list
     std::shared_ptr<const RecordSet> m_RS;  // null until the first successful load
     std::u16string m_Connection;            // connect string of the list's database

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -23,6 +24,32 @@ using test::CountingConnectionFactory;
 using test::EventRecorder;
 using test::FakeSleeper;
 
+// Runs `sql` with psql against the database of `connect` (the fixture's ODBC
+// connect string); the tests fill the database so, as the layer under test
+// only reads.
+void Psql(const std::u16string& connect, const std::string& sql) {
+    std::string command = "PGCLIENTENCODING=UTF8";
+    const std::pair<const char*, const char*> keys[] = {{"Pwd", "PGPASSWORD"},
+                                                        {"Server", "PGHOST"},
+                                                        {"Port", "PGPORT"},
+                                                        {"Uid", "PGUSER"},
+                                                        {"Database", "PGDATABASE"}};
+    std::istringstream fields(ToUtf8(connect));
+    for (std::string field; std::getline(fields, field, ';');) {
+        const auto equals = field.find('=');
+        for (const auto& [key, variable] : keys) {
+            if (field.substr(0, equals) == key) {
+                command += std::string(" ") + variable + "='" + field.substr(equals + 1) + "'";
+            }
+        }
+    }
+    command += " psql -X -q -v ON_ERROR_STOP=1 >/dev/null";
+    FILE* psql = popen(command.c_str(), "w");
+    ASSERT_NE(psql, nullptr);
+    std::fwrite(sql.data(), 1, sql.size(), psql);
+    ASSERT_EQ(pclose(psql), 0) << "psql failed on: " << sql;
+}
+
 std::u16string FixtureConnectString() {
     std::ifstream in(TRX_PG_CONNECT_FILE);
     std::string line;
@@ -37,20 +64,11 @@ class PostgresComboList : public ::testing::Test {
         ASSERT_FALSE(connect.empty())
             << "no connect string in " TRX_PG_CONNECT_FILE
                ": the PostgreSQL fixture did not start (run the tests through ctest)";
-        OdbcSettings writing;
-        writing.forWriting = true;
-        OdbcConnectionFactory filler(writing);
-        auto c = filler.Open(connect, u"", u"", -1);
-        for (const char16_t* sql : {
-                 u"DROP TABLE IF EXISTS orte",
-                 u"CREATE TABLE orte (ort VARCHAR(40), plz INTEGER, flaeche NUMERIC(12,4),"
-                 u" lang TEXT)",
-                 u"INSERT INTO orte VALUES ('Köln', 50667, 405.1500, NULL),"
-                 u" ('Zürich', 8001, 12345678.1234, repeat('ä', 100000)), ('Aachen', 52062, "
-                 u"NULL, '')",
-             }) {
-            c->OpenRecordSet(sql);
-        }
+        Psql(connect,
+             "DROP TABLE IF EXISTS orte;"
+             "CREATE TABLE orte (ort VARCHAR(40), plz INTEGER, flaeche NUMERIC(12,4), lang TEXT);"
+             "INSERT INTO orte VALUES ('Köln', 50667, 405.1500, NULL),"
+             " ('Zürich', 8001, 12345678.1234, repeat('ä', 100000)), ('Aachen', 52062, NULL, '');");
     }
 
     std::u16string connect;
@@ -64,7 +82,7 @@ class PostgresComboList : public ::testing::Test {
 
 TEST_F(PostgresComboList, ListLoadsWithTheServersNamesAndOrder) {
     auto recorder = std::make_shared<EventRecorder>();
-    server.Advise(recorder);
+    server.SetEvents(recorder);
     server.Init(0);
     server.AddComboList(connect, u"orte", u"ort", u"plz", u"plz > 0 ORDER BY ort");
     auto rs = server.ComboList(u"orte");

@@ -97,11 +97,7 @@ bool IsOneStatement(std::u16string_view statement) {
 // missing file; other drivers ignore both.
 std::u16string DriverLimits(const OdbcSettings& settings) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(settings.commandTimeout);
-    std::u16string limits = u"Timeout=" + FromUtf8(std::to_string(ms.count())) + u";";
-    if (!settings.forWriting) {
-        limits += u"NoCreat=1;";
-    }
-    return limits;
+    return u"Timeout=" + FromUtf8(std::to_string(ms.count())) + u";NoCreat=1;";
 }
 
 // The value of a keyword in an ODBC connect string (the first one, as drivers
@@ -467,9 +463,7 @@ std::unique_ptr<OdbcConnection> OdbcConnection::Open(SQLHENV environment,
                                                      const std::u16string& userId,
                                                      const std::u16string& password,
                                                      const OdbcSettings& settings) {
-    if (!settings.forWriting) {
-        RequireSqliteFile(connectString);
-    }
+    RequireSqliteFile(connectString);
     SQLHDBC dbc = SQL_NULL_HDBC;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment, &dbc))) {
         throw odbc::Error(SQL_HANDLE_ENV, environment);
@@ -480,10 +474,8 @@ std::unique_ptr<OdbcConnection> OdbcConnection::Open(SQLHENV environment,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
                           std::max<long long>(settings.connectTimeout.count(), 0))),
                       0);
-    if (!settings.forWriting) {
-        SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE,
-                          reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
-    }
+    SQLSetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY),
+                      0);
     std::u16string full = DriverLimits(settings) + connectString;
     if (!userId.empty()) {
         full += u";UID=" + Braced(userId);
@@ -505,14 +497,12 @@ std::unique_ptr<OdbcConnection> OdbcConnection::Open(SQLHENV environment,
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         throw error;
     }
-    if (!settings.forWriting) {
-        try {
-            MakeReadOnly(dbc);
-        } catch (const AutomationError&) {
-            SQLDisconnect(dbc);
-            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-            throw;
-        }
+    try {
+        MakeReadOnly(dbc);
+    } catch (const AutomationError&) {
+        SQLDisconnect(dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        throw;
     }
     SQLUINTEGER extensions = 0;
     if (!SQL_SUCCEEDED(
@@ -536,7 +526,7 @@ std::shared_ptr<const RecordSet> OdbcConnection::OpenRecordSet(const std::u16str
     if (connection_ == SQL_NULL_HDBC) {
         throw DatabaseError(u"Die Verbindung ist geschlossen.");
     }
-    if (!settings_.forWriting && !IsOneStatement(statement)) {
+    if (!IsOneStatement(statement)) {
         throw DatabaseError(
             u"Es ist nur eine SQL-Anweisung erlaubt, doch nach einem ';' folgt noch Text: " +
             statement);

@@ -8,16 +8,13 @@
 
 namespace trx {
 
-// How connections are opened. By default they only read: the database is
+// How connections are opened. They only read: the database is
 // opened read-only (a SQLite file must exist), a statement is one statement,
 // and waits are bounded: connecting by connectTimeout, each statement (a
 // lock held by another session included) by commandTimeout.
 struct OdbcSettings {
     std::chrono::seconds connectTimeout{15};
     std::chrono::seconds commandTimeout{30};
-    // For tools and tests that fill a database: no read-only wall, and a
-    // SQLite file is created when it is missing.
-    bool forWriting = false;
     // Asked between two blocks of fetched rows; false stops the load with an
     // error (its client has gone). Empty: every load runs to its end.
     std::function<bool()> keepLoading;

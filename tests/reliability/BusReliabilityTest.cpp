@@ -142,6 +142,8 @@ TEST_F(BusReliabilityTest, TheRegistrarStartsAndServesWithADisplayThatIsGone) {
     EXPECT_EQ(reply.arguments().value(0).value<short>(), -1);
 }
 
+// Wrong types, counts, members and objects are the server skeleton's tests;
+// here the servers' own members meet huge and mistyped values.
 TEST_F(BusReliabilityTest, MalformedCallsGetBusErrorsAndTheServersServeOn) {
     const AutomationClient client(bus_.Connection());
     AutomationObject file = client.Create(kCPXFile);
@@ -157,17 +159,6 @@ TEST_F(BusReliabilityTest, MalformedCallsGetBusErrorsAndTheServersServeOn) {
         const char* errorName;  // or nullptr for a reply
     };
     const Case cases[] = {
-        {"Register with an integer",
-         Raw(file.Server(), file.Path(), cpxInterface, QStringLiteral("Register"), {5}),
-         "org.freedesktop.DBus.Error.InvalidArgs"},
-        {"Register with four arguments",
-         Raw(file.Server(), file.Path(), cpxInterface, QStringLiteral("Register"),
-             {QStringLiteral("a"), minusOne, minusOne, minusOne}),
-         "org.freedesktop.DBus.Error.InvalidArgs"},
-        {"Register with Quiet as a string",
-         Raw(file.Server(), file.Path(), cpxInterface, QStringLiteral("Register"),
-             {QStringLiteral("a"), QStringLiteral("-1")}),
-         "org.freedesktop.DBus.Error.InvalidArgs"},
         {"Register of a 16 MB path, quietly",
          Raw(file.Server(), file.Path(), cpxInterface, QStringLiteral("Register"),
              {huge, minusOne}),
@@ -176,13 +167,6 @@ TEST_F(BusReliabilityTest, MalformedCallsGetBusErrorsAndTheServersServeOn) {
          Raw(file.Server(), file.Path(), cpxInterface, QStringLiteral("UnRegister"),
              {huge, minusOne}),
          nullptr},
-        {"an unknown method",
-         Raw(file.Server(), file.Path(), cpxInterface, QStringLiteral("Registrieren"), {}),
-         "org.freedesktop.DBus.Error.UnknownMethod"},
-        {"an unknown object",
-         Raw(file.Server(), QStringLiteral("/CPXFile/999"), cpxInterface,
-             QStringLiteral("Register"), {QStringLiteral("a")}),
-         "org.freedesktop.DBus.Error.UnknownObject"},
         {"Set Build to a string",
          Raw(version.Server(), version.Path(), props, QStringLiteral("Set"),
              {QStringLiteral("vxTRXVer._Version"), QStringLiteral("Build"),
@@ -207,7 +191,7 @@ TEST_F(BusReliabilityTest, MalformedCallsGetBusErrorsAndTheServersServeOn) {
             EXPECT_EQ(c.reply.errorName().toStdString(), c.errorName);
         }
     }
-    EXPECT_EQ(cases[3].reply.arguments().value(0).value<short>(), 0) << "no such file";
+    EXPECT_EQ(cases[0].reply.arguments().value(0).value<short>(), 0) << "no such file";
 
     // Both serve on, and the huge text came through whole.
     EXPECT_EQ(version.Get(QStringLiteral("Version")).toString().size(), huge.size());

@@ -52,12 +52,15 @@ HWND Focus(HWND dialog) {
     return info.hwndFocus;
 }
 
-// Waits until the program has handled every message posted before.
+// Waits until the program has handled the messages posted before. A thread
+// takes sent messages at each turn of its message loop and then one posted
+// message, so each sent message that comes back marks one more posted message
+// handled; a key press posts at most a few, and those post few more.
 void Settle(HWND window) {
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    for (int turn = 0; turn < 12; ++turn) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    }
 }
 
 // A key pressed on the focused control, through the dialog's message loop.

@@ -188,8 +188,8 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param) {
 }
 
 ShownBox AnswerBox(HWND box) {
-    // Give the box the moment it needs to paint itself before it is read.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The box has made its controls before it was shown; its icon may be
+    // drawn late on a busy machine, which is looked for below.
     ShownBox shown;
     wchar_t title[512] = {};
     const int got = GetWindowTextW(box, title, static_cast<int>(std::size(title)));
@@ -309,8 +309,9 @@ HWND RunningProgram::WaitForWindow(std::u16string_view title, int milliseconds) 
     do {
         EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
-            // Give it the moment it needs to paint itself.
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            // Returns once the window's thread has come to its message loop.
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
             return search.found;
         }
     } while (Started() && WaitForSingleObject(process_.hProcess, 50) == WAIT_TIMEOUT &&

@@ -6,7 +6,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/Text.h"
@@ -278,13 +280,22 @@ TEST_F(OdbcRecordSet, ALoadNoLongerWantedStopsAtTheNextBlockOfRows) {
 TEST_F(OdbcRecordSet, ALockedSqliteFileFailsAfterTheCommandTimeOut) {
     db.Exec("CREATE TABLE t (a INTEGER)");
     db.Done();
-    // A writer of its own holds the file locked until its input ends.
-    const std::string command = "sqlite3 '" + (dir / "lists.db").string() + "' >/dev/null";
+    // A writer of its own holds the file locked until its input ends; it
+    // makes the marker file once it holds the lock.
+    const auto marker = dir / "locked";
+    const std::string command =
+        "sqlite3 " + SqliteFile::Quoted((dir / "lists.db").string()) + " >/dev/null";
     FILE* writer = popen(command.c_str(), "w");
     ASSERT_NE(writer, nullptr);
-    std::fputs("BEGIN EXCLUSIVE; INSERT INTO t VALUES (1);\n", writer);
+    const std::string script = "BEGIN EXCLUSIVE; INSERT INTO t VALUES (1);\n.system touch " +
+                               SqliteFile::Quoted(marker.string()) + "\n";
+    std::fputs(script.c_str(), writer);
     std::fflush(writer);
-    usleep(300 * 1000);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!std::filesystem::exists(marker) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(std::filesystem::exists(marker)) << "the writer never took the lock";
     OdbcConnectionFactory quick(Limits(std::chrono::seconds(15), std::chrono::seconds(1)));
     const auto start = std::chrono::steady_clock::now();
     try {

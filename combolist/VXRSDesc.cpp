@@ -1,7 +1,0 @@
-#include "combolist/VXRSDesc.h"
-
-namespace trx {
-
-VXRSDesc::VXRSDesc() = default;
-
-}  // namespace trx
