@@ -1,6 +1,7 @@
 #include "common/DateRecognition.h"
 
 #include "common/AutomationDate.h"
+#include "common/Text.h"
 
 #include <cstddef>
 #include <utility>
@@ -24,9 +25,6 @@ constexpr int kMaxDigits = 4;
 
 bool IsBlank(char16_t c) {
     return c == u' ' || c == u'\t';
-}
-bool IsDigit(char16_t c) {
-    return c >= u'0' && c <= u'9';
 }
 
 // Letters of month and weekday names: ASCII letters and everything beyond

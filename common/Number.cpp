@@ -1,6 +1,7 @@
 #include "common/Number.h"
 
 #include "common/AutomationError.h"
+#include "common/Text.h"
 
 #include <charconv>
 #include <cmath>
@@ -13,10 +14,6 @@ namespace {
 
 bool IsSkipped(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n';
-}
-
-bool IsDigit(char16_t c) {
-    return c >= u'0' && c <= u'9';
 }
 
 // The value of a digit in the given base, or -1. Hexadecimal digits are

@@ -20,6 +20,11 @@ std::string ToFileName(std::u16string_view name);
 // Removes leading and trailing blanks (U+0020 only), as the system's blank tests do.
 std::u16string_view TrimBlanks(std::u16string_view text);
 
+// An ASCII digit, 0 to 9.
+inline bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+
 // Upper-cases ASCII letters and the Latin-1 letters; enough for switch tests.
 std::u16string ToUpper(std::u16string_view text);
 
