@@ -4,15 +4,19 @@ namespace trx::com {
 
 void ComLifetime::Hold() {
     references_ = CoAddRefServerProcess();
-    lifetime_.Check(Idle());
+    lifetime_.Check(false);
 }
 
-// At zero COM itself stops routing new creations to the process (it
-// suspends the class objects), so a client that creates an object now starts
-// a new server rather than racing this one's end.
+// At zero COM itself stops routing creations to the process (it suspends the
+// class objects), so the server ends at once instead of lingering for
+// clients that could not reach it; Wine does not suspend them, and a
+// lingering server there would take creations meant for a server that was
+// registered after it.
 void ComLifetime::Drop() {
     references_ = CoReleaseServerProcess();
-    lifetime_.Check(Idle());
+    if (references_ == 0) {
+        PostQuitMessage(0);
+    }
 }
 
 bool ComLifetime::Ends(const MSG& message) {

@@ -1,9 +1,10 @@
 #pragma once
 
 // When a COM server ends (ServerLifetime): COM counts the process's
-// references (its objects and the clients' LockServer), and a thread timer
-// of the server's message loop ends the server once it has been idle for
-// the wait that ServerOptions gives.
+// references (its objects and the clients' LockServer), and the server ends
+// when they are gone; a thread timer of the server's message loop ends a
+// server that waited in vain for its first object (ServerOptions::startIdle),
+// or lingered after a failed creation (ServerOptions::linger).
 
 #include "platform/win32/Win32.h"
 
@@ -25,10 +26,13 @@ class ComLifetime final : public IdleTimer {
     // The server offers its class: it waits for its first object.
     void Started() { lifetime_.Check(Idle()); }
     // A client asked for an object; a failed creation leaves the server as
-    // idle as before, and lingering.
+    // idle as before, and lingering: the client still releases the class
+    // object, and under Wine a server that tears COM down while that call
+    // comes in can wait for it for good.
     void CreationAsked() { lifetime_.CreationAsked(); }
     void CreationFailed() { lifetime_.Check(Idle()); }
-    // An object or a client's lock holds the process, or lets it go.
+    // An object or a client's lock holds the process, or lets it go; after
+    // the last the server ends.
     void Hold();
     void Drop();
 

@@ -111,10 +111,6 @@ HRESULT ComServer::CreateObject(REFIID iid, void** result) {
         }
         object = make_(*this, description_.create(raise));
     } catch (const AutomationError& error) {
-        // A server that was started for this creation has nothing left to
-        // do; it lingers, not ends at once: the client still releases the
-        // class object, and under Wine a server that tears COM down while
-        // that call comes in can wait for it for good.
         lifetime_.CreationFailed();
         return Report(error, library, interfaceId_);
     } catch (const std::bad_alloc&) {
