@@ -12,7 +12,9 @@ namespace trx {
 
 // How long a server's objects and the server itself live.
 struct ServerOptions {
-    // How long the server waits after its last object is gone before it ends.
+    // How long the server waits after its last object is gone before it ends;
+    // on COM only after a failed creation, since COM stops routing creations
+    // to a server whose last object is gone (ComLifetime.h).
     std::chrono::milliseconds linger{2000};
     // How long a server that was started for a client waits for its first
     // object before it ends.

@@ -4,7 +4,7 @@
 
 #include <iostream>
 
-#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/BusServer.h"
 #include "automation/dbus/ServiceRegistration.h"
 #include "combolist/VXComboDBClass.h"
 #include "common/StandardOptions.h"
@@ -50,10 +50,11 @@ int main(int argc, char** argv) {
                      "Sitzungsbus startet; anmelden mit: VXBCboSv /RegServer\n";
         return 0;
     }
+    // Started by the bus, the program serves its class; it has no Main.
     QCoreApplication application(argc, argv);
     trx::OdbcConnectionFactory database;
     trx::QtTimerFactory timers;
     trx::ThreadSleeper sleeper;
-    trx::AutomationServer server(QDBusConnection::sessionBus());
+    trx::BusServer server(QDBusConnection::sessionBus());
     return server.Serve(trx::VXComboDBClass(database, timers, sleeper, std::cerr, server));
 }

@@ -22,7 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const trx::ProcessInfo process = trx::ReadWindowsProcessInfo();
     trx::WindowsMessageBox messages;
     const trx::ClassIdentity identity = trx::VXComboDBIdentity();
-    if (const auto status = trx::com::HandleRegistration(process, identity, messages)) {
+    if (const auto status = trx::com::HandleRegistrationSwitches(process, identity, messages)) {
         return *status;
     }
     if (process.mode != trx::StartMode::Automation) {
@@ -32,18 +32,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             false, identity.typeLibrary.name, messages);
         return 0;
     }
+    // Started by COM, the program serves its class; it has no Main.
     try {
         trx::OdbcConnectionFactory database;
         trx::WindowsTimerFactory timers;
         trx::ThreadSleeper sleeper;
-        trx::com::PostedWork host;
+        trx::com::ComServer server(trx::VXComboDBObjects());
         // A failed load run that the timer started has no caller: its line
         // goes to standard error, when the server has one.
-        const trx::ClassDescription description =
-            trx::VXComboDBClass(database, timers, sleeper, std::cerr, host);
-        trx::com::ComServer server(description, trx::VXComboDBObjects());
-        server.Serve(host);
-        return server.Run();
+        return server.Serve(trx::VXComboDBClass(database, timers, sleeper, std::cerr, server));
     } catch (const trx::AutomationError& error) {
         std::cerr << "VXBCboSv: " << trx::ToUtf8(error.Description()) << '\n';
     } catch (const std::exception& error) {

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <iostream>
 
-#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/BusServer.h"
 #include "automation/dbus/ServiceRegistration.h"
 #include "common/StandardOptions.h"
 #include "common/Text.h"
@@ -75,13 +75,12 @@ int main(int argc, char** argv) {
         return *code;
     }
     trx::IniSettingsStore store;
-    // Started by the automation system, Main returns at once and the program
-    // serves its class on the bus; the server itself needs no graphical
-    // library.
-    const int status = trx::Main(process, store, messages);
+    // Started by the bus, the program serves its class instead of its Main;
+    // the server itself needs no graphical library.
     if (process.mode == trx::StartMode::Automation) {
         QCoreApplication application(argc, argv);
-        return trx::ServeOnSessionBus(trx::CPXFileClass(store, messages, process.programDirectory));
+        trx::BusServer server(QDBusConnection::sessionBus());
+        return server.Serve(trx::CPXFileClass(store, messages, process.programDirectory));
     }
-    return status;
+    return trx::Main(process, store, messages);
 }

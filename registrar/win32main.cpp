@@ -16,17 +16,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const trx::ProcessInfo process = trx::ReadWindowsProcessInfo();
     trx::WindowsMessageBox messages;
     if (const auto status =
-            trx::com::HandleRegistration(process, trx::CPXFileIdentity(), messages)) {
+            trx::com::HandleRegistrationSwitches(process, trx::CPXFileIdentity(), messages)) {
         return *status;
     }
     trx::RegistrySettingsStore store;
-    // Started by COM, Main returns at once and the program serves its class
-    // until the last object is gone.
-    const int status = trx::Main(process, store, messages);
+    // Started by COM, the program serves its class instead of its Main.
     if (process.mode == trx::StartMode::Automation) {
-        const trx::ClassDescription description =
-            trx::CPXFileClass(store, messages, process.programDirectory);
-        return trx::com::ComServer(description, trx::MakeCPXFileObject).Run();
+        trx::com::ComServer server(trx::MakeCPXFileObject);
+        return server.Serve(trx::CPXFileClass(store, messages, process.programDirectory));
     }
-    return status;
+    return trx::Main(process, store, messages);
 }

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/BusServer.h"
 #include "automation/dbus/ServiceRegistration.h"
 #include "common/StandardOptions.h"
 #include "common/Text.h"
@@ -119,10 +119,12 @@ int main(int argc, char** argv) {
         return *code;
     }
     const trx::SystemClock clock;
+    // Started by the bus, the program serves its class instead of its Main;
+    // the served class shows nothing, so no display is needed.
     if (process.mode == trx::StartMode::Automation) {
-        // The served class shows nothing, so no display is needed.
         QCoreApplication application(argc, argv);
-        return trx::ServeOnSessionBus(trx::VersionClass(clock, process.programDirectory));
+        trx::BusServer server(QDBusConnection::sessionBus());
+        return server.Serve(trx::VersionClass(clock, process.programDirectory));
     }
     const trx::QtLocale locale(clock);
     // Probed before anything graphical starts: a display that is gone,

@@ -51,19 +51,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const trx::ProcessInfo process = trx::ReadWindowsProcessInfo();
     trx::WindowsMessageBox messages;
     if (const auto status =
-            trx::com::HandleRegistration(process, trx::VersionIdentity(), messages)) {
+            trx::com::HandleRegistrationSwitches(process, trx::VersionIdentity(), messages)) {
         return *status;
     }
     const trx::WindowsClock clock;
+    // Started by COM, the program serves its class instead of its Main.
+    if (process.mode == trx::StartMode::Automation) {
+        trx::com::ComServer server(trx::MakeVersionObject);
+        return server.Serve(trx::VersionClass(clock, process.programDirectory));
+    }
     const trx::WindowsLocale locale;
     DialogOpener opener(instance, clock, locale, messages);
-    // Started by COM, Main returns at once and the program serves its class
-    // until the last object is gone.
-    const int status = trx::Main(process, clock, locale, messages, opener);
-    if (process.mode == trx::StartMode::Automation) {
-        const trx::ClassDescription description =
-            trx::VersionClass(clock, process.programDirectory);
-        return trx::com::ComServer(description, trx::MakeVersionObject).Run();
-    }
-    return status;
+    return trx::Main(process, clock, locale, messages, opener);
 }

@@ -267,28 +267,6 @@ RegistrationResult Remove(const ClassIdentity& identity, const Hive& hive) {
 
 }  // namespace
 
-std::optional<RegistrationSwitch> RegistrationSwitchOf(std::u16string_view argumentText) {
-    const std::size_t end = argumentText.find_first_of(u" \t");
-    const std::u16string_view word = argumentText.substr(0, end);
-    if (word.size() < 2 || (word.front() != u'/' && word.front() != u'-')) {
-        return std::nullopt;
-    }
-    const std::u16string name = ToUpper(word.substr(1));
-    if (name == u"REGSERVER") {
-        return RegistrationSwitch::Register;
-    }
-    if (name == u"UNREGSERVER") {
-        return RegistrationSwitch::Unregister;
-    }
-    if (name == u"REGSERVERPERUSER") {
-        return RegistrationSwitch::RegisterPerUser;
-    }
-    if (name == u"UNREGSERVERPERUSER") {
-        return RegistrationSwitch::UnregisterPerUser;
-    }
-    return std::nullopt;
-}
-
 RegistrationResult Register(RegistrationSwitch which, const ClassIdentity& identity,
                             const std::u16string& programPath) {
     const Hive machine{HKEY_LOCAL_MACHINE, u"HKEY_LOCAL_MACHINE\\Software\\Classes"};
@@ -307,12 +285,14 @@ RegistrationResult Register(RegistrationSwitch which, const ClassIdentity& ident
     return {1, identity.ProgId() + u": unbekannter Schalter."};
 }
 
-std::optional<int> HandleRegistration(const ProcessInfo& process, const ClassIdentity& identity,
-                                      MessageBox& messages) {
+std::optional<int> HandleRegistrationSwitches(const ProcessInfo& process,
+                                              const ClassIdentity& identity, MessageBox& messages) {
     if (process.mode == StartMode::Automation) {
         return std::nullopt;
     }
-    const std::optional<RegistrationSwitch> which = RegistrationSwitchOf(process.argumentText);
+    const std::u16string_view text = process.argumentText;
+    const std::optional<RegistrationSwitch> which =
+        RegistrationSwitchOf(text.substr(0, text.find_first_of(u" \t")));
     if (!which) {
         return std::nullopt;
     }

@@ -9,16 +9,11 @@
 #include <string_view>
 
 #include "automation/ClassIdentity.h"
+#include "automation/RegistrationSwitch.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
 
 namespace trx::com {
-
-enum class RegistrationSwitch { Register, Unregister, RegisterPerUser, UnregisterPerUser };
-
-// The switch that the argument text starts with: /RegServer, /UnRegServer,
-// /RegServerPerUser or /UnRegServerPerUser, also with "-", in any case.
-std::optional<RegistrationSwitch> RegistrationSwitchOf(std::u16string_view argumentText);
 
 struct RegistrationResult {
     int exitStatus = 0;
@@ -33,10 +28,11 @@ struct RegistrationResult {
 RegistrationResult Register(RegistrationSwitch which, const ClassIdentity& identity,
                             const std::u16string& programPath);
 
-// The server switches of a program started as a program, handled before its
-// Main: carries out the switch, reports the line (ReportServerSwitch) and
-// gives the exit status. Empty when the argument text starts with none.
-std::optional<int> HandleRegistration(const ProcessInfo& process, const ClassIdentity& identity,
-                                      MessageBox& messages);
+// The registration switch (RegistrationSwitch.h) that the argument text of
+// a program started as a program starts with, handled before its own
+// start-up: carries out the switch, reports the line (ReportServerSwitch)
+// and gives the exit status. Empty when the argument text starts with none.
+std::optional<int> HandleRegistrationSwitches(const ProcessInfo& process,
+                                              const ClassIdentity& identity, MessageBox& messages);
 
 }  // namespace trx::com

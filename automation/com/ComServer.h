@@ -1,143 +1,103 @@
 #pragma once
 
 // Serves one class of the automation layer to COM clients from an
-// out-of-process server: the class object, the type information of its
-// default interface, one call at a time, and the process's lifetime.
+// out-of-process server: the class object (ComClassObject), the type
+// information of its default interface (ProgramTypeLibrary), one call at a
+// time with work between calls (ComCallGate), and the server's lifetime
+// (ComLifetime), all on the thread that runs Serve.
 
 #include "platform/win32/Win32.h"
 
 #include <oaidl.h>
 
-#include <chrono>
-#include <deque>
 #include <functional>
 #include <memory>
 
 #include "automation/AutomationHost.h"
+#include "automation/CallGate.h"
 #include "automation/ClassDescription.h"
+#include "automation/ServerRules.h"
+#include "automation/com/ComCallGate.h"
+#include "automation/com/ComClassObject.h"
+#include "automation/com/ComLifetime.h"
 #include "automation/com/ConnectionPoint.h"
+#include "automation/com/ProgramTypeLibrary.h"
 
 namespace trx::com {
 
 class ComServer;
 
-// The type information of the vtable side of a dual interface of the
-// library (which ITypeInfo::Invoke calls); null when it has none.
-ITypeInfo* LoadInterfaceInfo(ITypeLib* library, REFIID iid);
+// Makes the COM object of the class's default interface around a served
+// object; the result has no reference yet.
+using ComObjectMaker = std::function<IUnknown*(ComServer&, std::unique_ptr<ServedObject>)>;
 
-// What a COM server offers the classes it serves besides the calls: work
-// posted by a class (its timer's ticks) runs in the server's own message
-// loop, between calls; never inside one, also not inside the modal loop in
-// which COM waits for a client's event handler. Made before the class
-// description that takes it, and handed to the server (ComServer::Serve).
-class PostedWork final : public AutomationHost {
+// Made before the class description that takes it as its host; work that a
+// class posts (its timer's ticks) runs in the server's own message loop,
+// between calls: never inside one, also not inside the modal loop in which
+// COM waits for a client's event handler.
+class ComServer final : public AutomationHost {
   public:
-    PostedWork();
+    explicit ComServer(ComObjectMaker make, ServerOptions options = {});
+    ~ComServer() override;
+    ComServer(const ComServer&) = delete;
+    ComServer& operator=(const ComServer&) = delete;
+
+    // Makes the calling thread a single-threaded apartment, offers the
+    // class to COM and serves calls through the message loop until the
+    // server ends. The process's exit status: 0, or 1 when the class could
+    // not be offered (a line says why on standard error).
+    int Serve(ClassDescription served);
+
     void Post(std::function<void()> work) override;
     // COM tells a server nothing of a client that has gone until a call to
     // it fails, so every caller counts as connected.
     bool CallerConnected() override { return true; }
 
-    bool HasWork() const { return !queue_.empty(); }
-    // Runs the work posted so far, in order (also work that it posts).
-    void RunPosted();
-
-  private:
-    DWORD thread_;
-    std::deque<std::function<void()>> queue_;
-};
-
-// Makes the COM object of the class's default interface around a served
-// object; the result has no reference yet.
-using ComObjectMaker = std::function<IUnknown*(ComServer&, std::unique_ptr<ServedObject>)>;
-
-class ComServer {
-  public:
-    // startIdle: how long a server that COM started waits for its first
-    // object before it ends.
-    ComServer(const ClassDescription& description, ComObjectMaker make,
-              std::chrono::milliseconds startIdle = std::chrono::seconds(30));
-    ~ComServer();
-    ComServer(const ComServer&) = delete;
-    ComServer& operator=(const ComServer&) = delete;
-
-    // Runs on the calling thread, which it makes a single-threaded apartment:
-    // registers the class object, serves calls through the message loop and
-    // returns when the last object is gone. The process's exit status: 0, or
-    // 1 when the class could not be offered (a line says why on standard
-    // error).
-    int Run();
-
-    // Runs the work posted to host between calls; before Run.
-    void Serve(PostedWork& host) { host_ = &host; }
-
+    // What the served objects ask of their server, while Serve runs.
     const ClassDescription& Description() const { return description_; }
-    // The program's type library; null before Run.
-    ITypeLib* TypeLibrary() const { return library_; }
-    // The type information of the default interface (its vtable side), from
-    // the type library that the program carries. Null before Run.
-    ITypeInfo* TypeInfo() const { return typeInfo_; }
+    ITypeLib* TypeLibrary() const { return types_.Library(); }
+    // The type information of the default interface (its vtable side).
+    ITypeInfo* TypeInfo() const { return types_.InterfaceInfo(); }
     const IID& InterfaceId() const { return interfaceId_; }
     const IID& AliasId() const { return aliasId_; }
+    IID EventInterfaceId() const;
+    // The sinks of the object that is being made (for its connection point);
+    // null for a class without events.
+    std::shared_ptr<EventSinks> SinksOfNewObject() const { return newSinks_; }
 
     // Makes an object for a client; the HRESULT and error object of a
     // failed creation go to that client.
     HRESULT CreateObject(REFIID iid, void** result);
 
-    // The sinks of the object that is being made (for its connection point);
-    // null for a class without events.
-    std::shared_ptr<EventSinks> SinksOfNewObject() const { return newSinks_; }
-    IID EventInterfaceId() const;
-
-    // An object lives: the process stays.
-    void ObjectMade();
-    // An object is gone: after the last one the server ends.
-    void ObjectGone();
+    // An object lives: the process stays. An object is gone: after the last
+    // one the server ends (ComLifetime).
+    void ObjectMade() { lifetime_.Hold(); }
+    void ObjectGone() { lifetime_.Drop(); }
     // IClassFactory::LockServer.
-    void Lock(bool lock);
+    void Lock(bool lock) { lock ? lifetime_.Hold() : lifetime_.Drop(); }
 
-    // Marks a client's call to an object as running; a second client's call
-    // is asked to retry until it returns.
-    class CallScope {
+    // Marks a client's call to an object as running (CallGate).
+    class CallScope : public CallGate::Call {
       public:
-        explicit CallScope(ComServer& server) : server_(server) { ++server_.callsRunning_; }
-        ~CallScope() { --server_.callsRunning_; }
-        CallScope(const CallScope&) = delete;
-        CallScope& operator=(const CallScope&) = delete;
-
-      private:
-        ComServer& server_;
+        explicit CallScope(ComServer& server) : CallGate::Call(server.gate_) {}
     };
-    bool CallRunning() const { return callsRunning_ > 0; }
-    // Whether the call that is being dispatched is one that the message
-    // filter asked to retry. Wine 8 does not implement that answer and
-    // dispatches the call all the same, inside the running one; such a call
-    // is refused (RPC_E_CALL_REJECTED) instead of running beside it.
-    bool RefusedCall();
+    // ComCallGate::RefusedCall.
+    bool RefusedCall() { return door_.RefusedCall(); }
 
   private:
-    class ClassObject;
-    class MessageFilter;
+    void Loop();
 
-    void ReleaseProcess();
-    // Ends the server after `time` unless an object is made before.
-    void EndUnlessUsedWithin(std::chrono::milliseconds time);
-
-    const ClassDescription& description_;
     ComObjectMaker make_;
-    std::chrono::milliseconds startIdle_;
-    IID interfaceId_;
-    IID aliasId_;
-    ITypeLib* library_ = nullptr;
-    ITypeInfo* typeInfo_ = nullptr;
-    PostedWork* host_ = nullptr;
+    ClassDescription description_;
+    IID interfaceId_ = GUID_NULL;
+    IID aliasId_ = GUID_NULL;
+    DWORD thread_;
+    CallGate gate_;
+    ComCallGate door_;
+    ComLifetime lifetime_;
+    ComClassObject classObject_;
+    ProgramTypeLibrary types_;
     std::shared_ptr<EventSinks> newSinks_;
-    int callsRunning_ = 0;
-    bool refuseNextCall_ = false;
-    bool objectMade_ = false;
-    UINT_PTR idleTimer_ = 0;
-    std::unique_ptr<ClassObject> classObject_;
-    std::unique_ptr<MessageFilter> filter_;
 };
 
 }  // namespace trx::com

@@ -7,12 +7,14 @@
 #include <chrono>
 #include <functional>
 
+#include "automation/ServerLifetime.h"
+
 namespace trx {
 
-// Ends a server that has nothing to do: an idle server arms a wait, and
-// expired runs when it passes without work. A server whose bus has gone ends
-// at once, since its clients went with it.
-class IdleExit {
+// The D-Bus server's event loop and its idle timer: expired runs when an
+// armed wait (ServerLifetime) passes without work. A server whose bus has
+// gone ends at once, since its clients went with it.
+class IdleExit final : public IdleTimer {
   public:
     IdleExit(QDBusConnection connection, std::function<void()> expired);
 
@@ -20,8 +22,8 @@ class IdleExit {
     int Run();
     void Quit(int code);
 
-    void Arm(std::chrono::milliseconds wait);
-    void Cancel();
+    void Arm(std::chrono::milliseconds wait) override;
+    void Cancel() override;
 
   private:
     QDBusConnection connection_;

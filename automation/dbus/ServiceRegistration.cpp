@@ -1,5 +1,8 @@
 #include "automation/dbus/ServiceRegistration.h"
 
+#include "automation/RegistrationSwitch.h"
+#include "common/Text.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QString>
@@ -13,24 +16,15 @@
 namespace trx {
 namespace {
 
-enum class Switch { None, Register, Unregister };
-
-Switch FindSwitch(int argc, const char* const* argv) {
+// The first registration switch among the arguments. The service file is
+// the user's own, so the per-user switches do what the plain ones do.
+std::optional<RegistrationSwitch> FindSwitch(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) {
-            continue;
-        }
-        std::transform(arg.begin(), arg.end(), arg.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (arg.substr(1) == "regserver") {
-            return Switch::Register;
-        }
-        if (arg.substr(1) == "unregserver") {
-            return Switch::Unregister;
+        if (const auto found = RegistrationSwitchOf(FromUtf8(argv[i]))) {
+            return found;
         }
     }
-    return Switch::None;
+    return std::nullopt;
 }
 
 // The bus splits Exec= like a shell; a path with anything but the plainest
@@ -146,8 +140,8 @@ int UnregisterServer(const std::string& progId, const std::filesystem::path& fol
 std::optional<int> HandleRegistrationSwitches(int argc, const char* const* argv,
                                               const std::string& progId, std::ostream& out,
                                               std::ostream& err) {
-    const Switch found = FindSwitch(argc, argv);
-    if (found == Switch::None) {
+    const std::optional<RegistrationSwitch> found = FindSwitch(argc, argv);
+    if (!found) {
         return std::nullopt;
     }
     const auto folder = UserServiceFolder();
@@ -157,7 +151,8 @@ std::optional<int> HandleRegistrationSwitches(int argc, const char* const* argv,
         return 1;
     }
     int code = 1;
-    if (found == Switch::Unregister) {
+    if (*found == RegistrationSwitch::Unregister ||
+        *found == RegistrationSwitch::UnregisterPerUser) {
         code = UnregisterServer(progId, folder, out, err);
     } else {
         std::error_code error;

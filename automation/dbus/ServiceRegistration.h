@@ -15,10 +15,11 @@ std::filesystem::path UserServiceFolder();
 // progId: Name= the identifier, Exec= the absolute path and -Embedding.
 std::string ServiceFileText(const std::string& progId, const std::filesystem::path& executable);
 
-// Handles /RegServer and /UnRegServer (also with "-", in any case) before the
-// program's own start-up: writes or removes <progId>.service, says so on out
-// (or on err when it cannot) and gives the exit code. Empty when neither
-// switch is on the command line.
+// Handles the registration switches (RegistrationSwitch.h) before the
+// program's own start-up: /RegServer writes <progId>.service, /UnRegServer
+// removes it; the file is the user's own, so /RegServerPerUser and
+// /UnRegServerPerUser do the same. Says so on out (or on err when it cannot)
+// and gives the exit code. Empty when no switch is on the command line.
 std::optional<int> HandleRegistrationSwitches(int argc, const char* const* argv,
                                               const std::string& progId, std::ostream& out,
                                               std::ostream& err);

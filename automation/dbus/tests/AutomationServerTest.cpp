@@ -1,5 +1,5 @@
 #include "automation/dbus/AutomationClient.h"
-#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/BusServer.h"
 #include "common/AutomationError.h"
 #include "platform/qt/QtText.h"
 #include "tests/support/PrivateBus.h"

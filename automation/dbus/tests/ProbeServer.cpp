@@ -2,7 +2,7 @@
 // parameters, errors, properties, an event, and a call that runs a nested
 // event loop as a message box would.
 #include "automation/ClassBuilder.h"
-#include "automation/dbus/AutomationServer.h"
+#include "automation/dbus/BusServer.h"
 #include "automation/dbus/ServiceRegistration.h"
 #include "common/AutomationError.h"
 #include "platform/qt/QtText.h"
@@ -126,6 +126,6 @@ int main(int argc, char** argv) {
         static_cast<int>(Option(args, QStringLiteral("--max-objects"),
                                 std::chrono::milliseconds(options.maxObjectsPerConnection))
                              .count());
-    return trx::ServeOnSessionBus(ProbeClass(args.contains(QStringLiteral("--refuse-create"))),
-                                  options);
+    trx::BusServer server(QDBusConnection::sessionBus(), options);
+    return server.Serve(ProbeClass(args.contains(QStringLiteral("--refuse-create"))));
 }
