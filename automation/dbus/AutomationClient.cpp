@@ -1,5 +1,6 @@
 #include "automation/dbus/AutomationClient.h"
 
+#include "automation/dbus/BusNames.h"
 #include "automation/dbus/Introspection.h"
 #include "common/AutomationError.h"
 #include "platform/qt/QtText.h"
@@ -10,9 +11,6 @@
 
 namespace trx {
 namespace {
-
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
-const QString kNoServer = QStringLiteral("org.freedesktop.DBus.Error.NoServer");
 
 // Receives one kind of signal; QtDBus delivers signals to slots only.
 class EventReceiver final : public QObject {
@@ -82,14 +80,16 @@ QVariantList AutomationObject::CallForResults(const QString& method,
 }
 
 QVariant AutomationObject::Get(const QString& property) const {
-    auto call = QDBusMessage::createMethodCall(server_, path_, kProperties, QStringLiteral("Get"));
+    auto call = QDBusMessage::createMethodCall(server_, path_, bus::kPropertiesInterface,
+                                               QStringLiteral("Get"));
     call << interface_ << property;
     const QVariantList result = CallWithoutTimeout(connection_, call);
     return result.isEmpty() ? QVariant() : result.front().value<QDBusVariant>().variant();
 }
 
 void AutomationObject::Set(const QString& property, const QVariant& value) const {
-    auto call = QDBusMessage::createMethodCall(server_, path_, kProperties, QStringLiteral("Set"));
+    auto call = QDBusMessage::createMethodCall(server_, path_, bus::kPropertiesInterface,
+                                               QStringLiteral("Set"));
     call << interface_ << property << QVariant::fromValue(QDBusVariant(value));
     CallWithoutTimeout(connection_, call);
 }
@@ -123,7 +123,7 @@ AutomationObject AutomationClient::Create(const QString& progId) const {
                                     DefaultInterfaceOf(progId));
         }
         if (reply.type() == QDBusMessage::ErrorMessage &&
-            (reply.errorName() != kNoServer || attempt == 3)) {
+            (reply.errorName() != bus::kErrorNoServer || attempt == 3)) {
             ThrowReplyError(reply);
         }
         if (reply.type() != QDBusMessage::ErrorMessage) {

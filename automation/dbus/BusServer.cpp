@@ -1,5 +1,6 @@
 #include "automation/dbus/BusServer.h"
 
+#include "automation/dbus/BusNames.h"
 #include "automation/dbus/Introspection.h"
 #include "platform/qt/QtText.h"
 
@@ -16,8 +17,6 @@ namespace trx {
 namespace {
 
 const QString kUnknownObject = QStringLiteral("org.freedesktop.DBus.Error.UnknownObject");
-const QString kFailed = QStringLiteral("org.freedesktop.DBus.Error.Failed");
-const QString kNoServer = QStringLiteral("org.freedesktop.DBus.Error.NoServer");
 const QString kIntrospectable = QStringLiteral("org.freedesktop.DBus.Introspectable");
 
 QString NoSuchObject(const QString& path) {
@@ -130,7 +129,7 @@ bool BusServer::handleMessage(const QDBusMessage& message, const QDBusConnection
     }
     message.setDelayedReply(true);
     if (ending_) {
-        connection_.send(message.createErrorReply(kNoServer, EndingText()));
+        connection_.send(message.createErrorReply(bus::kErrorNoServer, EndingText()));
         return true;
     }
     Post([this, message] { ServeCall(message); });
@@ -212,13 +211,14 @@ void BusServer::ServeCall(const QDBusMessage& message) {
     } catch (const AutomationError& error) {
         calls_->SendError(message, error);
     } catch (const std::exception& error) {
-        connection_.send(message.createErrorReply(kFailed, QString::fromLocal8Bit(error.what())));
+        connection_.send(
+            message.createErrorReply(bus::kErrorFailed, QString::fromLocal8Bit(error.what())));
     }
 }
 
 bool BusServer::Refused(const QDBusMessage& message) {
     if (ending_) {
-        connection_.send(message.createErrorReply(kNoServer, EndingText()));
+        connection_.send(message.createErrorReply(bus::kErrorNoServer, EndingText()));
     }
     return ending_;
 }

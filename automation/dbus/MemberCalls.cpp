@@ -1,5 +1,6 @@
 #include "automation/dbus/MemberCalls.h"
 
+#include "automation/dbus/BusNames.h"
 #include "automation/dbus/DBusType.h"
 #include "automation/dbus/Introspection.h"
 #include "automation/dbus/WireSize.h"
@@ -17,8 +18,6 @@ const QString kUnknownInterface = QStringLiteral("org.freedesktop.DBus.Error.Unk
 const QString kUnknownProperty = QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty");
 const QString kPropertyReadOnly = QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly");
 const QString kInvalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
-const QString kFailed = QStringLiteral("org.freedesktop.DBus.Error.Failed");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 
 // Room for a reply's header (serial, names, signature) besides its body.
 constexpr std::int64_t kHeaderAllowance = 4096;
@@ -88,7 +87,7 @@ bool MemberCalls::CheckCreate(const QDBusMessage& message) {
 bool MemberCalls::Serve(const QDBusMessage& message, ServedObject& object) {
     const QString interface = message.interface();
     const QString member = message.member();
-    if (interface == kProperties) {
+    if (interface == bus::kPropertiesInterface) {
         ServeProperties(message, object);
         return false;
     }
@@ -243,7 +242,7 @@ void MemberCalls::SendReply(const QDBusMessage& call, const QDBusMessage& reply)
                             .arg(options_.maxMessageBytes)));
     }
     if (!connection_.send(reply)) {
-        Fail(call, kFailed,
+        Fail(call, bus::kErrorFailed,
              QStringLiteral("The reply to %1 could not be sent: %2")
                  .arg(call.member(), connection_.lastError().message()));
     }
