@@ -63,6 +63,8 @@ template <class... F>
 struct Overloaded : F... {
     using F::operator()...;
 };
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 // A cell of the field type, with a default value: visiting it maps the type
 // itself (to a wire name, a client's type number) the way values are mapped.
