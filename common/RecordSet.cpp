@@ -1,6 +1,7 @@
 #include "common/RecordSet.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "common/AutomationDate.h"
@@ -17,6 +18,34 @@ double ToAutomationDateValue(const DateTime& value) {
     const double fraction = static_cast<double>(nanos) / static_cast<double>(kNanosPerDay);
     const auto whole = static_cast<double>(day);
     return day >= 0 ? whole + fraction : whole - fraction;
+}
+
+std::optional<DateTime> FromAutomationDateValue(double value) {
+    // Ten million days (about 27,000 years) either way keep the day count and
+    // the 16-bit year of DateTime from overflowing; a database's own dates
+    // stay far inside.
+    if (!std::isfinite(value) || std::fabs(value) >= 1e7) {
+        return std::nullopt;
+    }
+    const double whole = std::trunc(value);
+    // The time of day in milliseconds; a time that rounds up to midnight
+    // belongs to the next day, which for negative dates too is the one after.
+    auto millis = static_cast<std::int64_t>(std::llround(std::fabs(value - whole) * 86400000.0));
+    auto day = static_cast<std::int64_t>(whole);
+    if (millis >= 86400000LL) {
+        millis -= 86400000LL;
+        day += 1;
+    }
+    const CivilDate date = CivilDateOf(day);
+    DateTime out;
+    out.year = static_cast<std::int16_t>(date.year);
+    out.month = static_cast<std::uint16_t>(date.month);
+    out.day = static_cast<std::uint16_t>(date.day);
+    out.hour = static_cast<std::uint16_t>(millis / 3600000);
+    out.minute = static_cast<std::uint16_t>(millis / 60000 % 60);
+    out.second = static_cast<std::uint16_t>(millis / 1000 % 60);
+    out.nanosecond = static_cast<std::uint32_t>(millis % 1000 * 1000000);
+    return out;
 }
 
 void RecordSet::TextChunks::Append(std::u16string_view text) {
@@ -76,15 +105,16 @@ std::u16string_view RecordSet::TextView(std::size_t record, std::size_t column) 
     return c.texts.View(record);
 }
 
-FieldValue RecordSet::Value(std::size_t record, std::size_t column) const {
+Cell RecordSet::CellAt(std::size_t record, std::size_t column) const {
     const Column& c = At(record, column);
     if (c.nulls[record] != 0) {
         return Null{};
     }
     switch (c.field.type) {
         case FieldType::Text:
+            return TextCell{c.texts.View(record)};
         case FieldType::Decimal:
-            return std::u16string(TextView(record, column));
+            return DecimalCell{c.texts.View(record)};
         case FieldType::Integer:
             return c.integers[record];
         case FieldType::Boolean:
@@ -95,10 +125,41 @@ FieldValue RecordSet::Value(std::size_t record, std::size_t column) const {
             return c.dates[record];
         case FieldType::Binary: {
             const std::size_t begin = record == 0 ? 0 : c.byteEnds[record - 1];
-            const auto first = c.bytes.begin() + static_cast<std::ptrdiff_t>(begin);
-            return std::vector<std::uint8_t>(
-                first, c.bytes.begin() + static_cast<std::ptrdiff_t>(c.byteEnds[record]));
+            return BinaryCell{std::span(c.bytes).subspan(begin, c.byteEnds[record] - begin)};
         }
+    }
+    return Null{};
+}
+
+FieldValue RecordSet::Value(std::size_t record, std::size_t column) const {
+    return std::visit(
+        Overloaded{
+            [](const TextCell& cell) -> FieldValue { return std::u16string(cell.text); },
+            [](const DecimalCell& cell) -> FieldValue { return std::u16string(cell.digits); },
+            [](const BinaryCell& cell) -> FieldValue {
+                return std::vector<std::uint8_t>(cell.bytes.begin(), cell.bytes.end());
+            },
+            [](const auto& plain) -> FieldValue { return plain; },
+        },
+        CellAt(record, column));
+}
+
+Cell CellOfType(FieldType type) {
+    switch (type) {
+        case FieldType::Text:
+            return TextCell{};
+        case FieldType::Decimal:
+            return DecimalCell{};
+        case FieldType::Integer:
+            return std::int64_t{};
+        case FieldType::Boolean:
+            return false;
+        case FieldType::Double:
+            return 0.0;
+        case FieldType::Date:
+            return DateTime{};
+        case FieldType::Binary:
+            return BinaryCell{};
     }
     return Null{};
 }

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -11,6 +13,9 @@
 namespace trx {
 
 enum class FieldType { Text, Integer, Double, Decimal, Boolean, Date, Binary };
+inline constexpr FieldType kFieldTypes[] = {
+    FieldType::Text,    FieldType::Integer, FieldType::Double, FieldType::Decimal,
+    FieldType::Boolean, FieldType::Date,    FieldType::Binary};
 
 // A date, a time of day or both, as the database gave it. A pure time of day
 // carries the automation zero date 30.12.1899.
@@ -28,10 +33,42 @@ struct DateTime {
 // The automation date of a date (days from 30.12.1899; below day 0 the
 // fraction still counts forward from the day's midnight).
 double ToAutomationDateValue(const DateTime& value);
+// The other way, rounded to the millisecond; nullopt for a value that is not
+// a number or lies beyond the years a DateTime holds.
+std::optional<DateTime> FromAutomationDateValue(double value);
 
 struct Null {
     friend bool operator==(Null, Null) = default;
 };
+
+// One value of a record set as it lies in the set, without a copy; valid as
+// long as the set. Each field type has its own alternative, so that code that
+// hands values on (a transport) visits a Cell and never switches over
+// FieldType: a new field type is a new alternative, and the compiler shows
+// every visitor that lacks it.
+struct TextCell {
+    std::u16string_view text;
+};
+struct DecimalCell {
+    std::u16string_view digits;  // exact, with "." as the point
+};
+struct BinaryCell {
+    std::span<const std::uint8_t> bytes;
+};
+using Cell =
+    std::variant<Null, TextCell, std::int64_t, double, DecimalCell, bool, DateTime, BinaryCell>;
+
+// A visitor made of lambdas, one per alternative.
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
+
+// A cell of the field type, with a default value: visiting it maps the type
+// itself (to a wire name, a client's type number) the way values are mapped.
+Cell CellOfType(FieldType type);
 
 // One value of a record set. Text and Decimal both arrive as text (a decimal
 // as its exact digits); the field's type tells them apart.
@@ -54,6 +91,8 @@ class RecordSet {
 
     bool IsNull(std::size_t record, std::size_t column) const;
     FieldValue Value(std::size_t record, std::size_t column) const;
+    // The value in place; the one switch from a field's type to its values.
+    Cell CellAt(std::size_t record, std::size_t column) const;
     // Cheap access for text and decimal fields; empty for NULL.
     std::u16string_view TextView(std::size_t record, std::size_t column) const;
 

@@ -129,27 +129,26 @@ std::string Out(const QString& text) {
 }
 
 QString Cell(const trx::RecordSet& set, std::size_t record, std::size_t column, bool tsv) {
-    const trx::FieldValue value = set.Value(record, column);
-    if (std::holds_alternative<trx::Null>(value)) {
-        return tsv ? QString() : QStringLiteral("NULL");
-    }
-    QString text;
-    if (const auto* s = std::get_if<std::u16string>(&value)) {
-        text = trx::ToQString(*s);
-    } else if (const auto* i = std::get_if<std::int64_t>(&value)) {
-        text = QString::number(*i);
-    } else if (const auto* d = std::get_if<double>(&value)) {
-        text = QString::number(*d, 'g', 15);
-    } else if (const auto* b = std::get_if<bool>(&value)) {
-        text = *b ? QStringLiteral("true") : QStringLiteral("false");
-    } else if (const auto* t = std::get_if<trx::DateTime>(&value)) {
-        text = QString::asprintf("%04d-%02u-%02u %02u:%02u:%02u", t->year, t->month, t->day,
-                                 t->hour, t->minute, t->second);
-    } else if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&value)) {
-        text = QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes->data()),
-                                              static_cast<qsizetype>(bytes->size()))
-                                       .toHex());
-    }
+    QString text =
+        std::visit(trx::Overloaded{
+                       [&](trx::Null) { return tsv ? QString() : QStringLiteral("NULL"); },
+                       [](const trx::TextCell& cell) { return trx::ToQString(cell.text); },
+                       [](const trx::DecimalCell& cell) { return trx::ToQString(cell.digits); },
+                       [](std::int64_t i) { return QString::number(i); },
+                       [](double d) { return QString::number(d, 'g', 15); },
+                       [](bool b) { return b ? QStringLiteral("true") : QStringLiteral("false"); },
+                       [](const trx::DateTime& t) {
+                           return QString::asprintf("%04d-%02u-%02u %02u:%02u:%02u", t.year,
+                                                    t.month, t.day, t.hour, t.minute, t.second);
+                       },
+                       [](const trx::BinaryCell& cell) {
+                           return QString::fromLatin1(
+                               QByteArray(reinterpret_cast<const char*>(cell.bytes.data()),
+                                          static_cast<qsizetype>(cell.bytes.size()))
+                                   .toHex());
+                       },
+                   },
+                   set.CellAt(record, column));
     if (tsv) {
         // A tab or line break in a value would break the line apart.
         text.replace(u'\t', u' ').replace(u'\n', u' ').replace(u'\r', u' ');

@@ -8,19 +8,23 @@
 namespace trx {
 namespace {
 
-const QString kFields = QStringLiteral("a(ss)");
-const QString kRows = QStringLiteral("aav");
+QString Q(std::u16string_view signature) {
+    return QString::fromUtf16(signature.data(), static_cast<qsizetype>(signature.size()));
+}
+
+const QString kFields = Q(signatures::kFields);
+const QString kRows = Q(signatures::kRows);
 
 QString SimpleSignature(ValueType type) {
     switch (type) {
         case ValueType::Boolean:
-            return QStringLiteral("n");
+            return Q(signatures::kInt16);
         case ValueType::Text:
-            return QStringLiteral("s");
+            return Q(signatures::kText);
         case ValueType::Int32:
-            return QStringLiteral("i");
+            return Q(signatures::kInt32);
         case ValueType::Date:
-            return QStringLiteral("d");
+            return Q(signatures::kDouble);
         case ValueType::Empty:
         case ValueType::RecordSet:
             break;
@@ -59,22 +63,31 @@ std::optional<ValueType> TypeOfDBus(const QString& signature, const QString& ann
     return std::nullopt;
 }
 
-QVariantList ToDBus(const Value& value) {
+QVariantList ToDBus(const Value& value, BodyLength& length) {
     switch (TypeOf(value)) {
         case ValueType::Empty:
             return {};
         case ValueType::Boolean:
+            length.Fixed(2);
             return {QVariant::fromValue(std::get<AutoBool>(value))};
         case ValueType::Text:
+            length.Text(std::get<std::u16string>(value));
             return {ToQString(std::get<std::u16string>(value))};
         case ValueType::Int32:
+            length.Fixed(4);
             return {QVariant::fromValue(std::get<std::int32_t>(value))};
         case ValueType::Date:
+            length.Fixed(8);
             return {QVariant::fromValue(std::get<double>(value))};
         case ValueType::RecordSet:
-            return EncodeRecordSet(std::get<RecordSetRef>(value).get());
+            return EncodeRecordSet(std::get<RecordSetRef>(value).get(), length);
     }
     return {};
+}
+
+QVariantList ToDBus(const Value& value) {
+    BodyLength unused;
+    return ToDBus(value, unused);
 }
 
 std::optional<Value> FromDBus(const QVariantList& args, ValueType type) {

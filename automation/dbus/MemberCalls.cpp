@@ -3,7 +3,6 @@
 #include "automation/dbus/BusNames.h"
 #include "automation/dbus/DBusType.h"
 #include "automation/dbus/Introspection.h"
-#include "automation/dbus/WireSize.h"
 #include "platform/qt/QtText.h"
 
 #include <QDBusVariant>
@@ -136,10 +135,11 @@ void MemberCalls::ServeMethod(const QDBusMessage& message, ServedObject& object)
     const auto args = WithDefaults(*method, ValuesOf(*method, message.arguments()));
     const Value result = method->call(object, args);
     QDBusMessage reply = message.createReply();
+    BodyLength length;
     if (method->result.type != ValueType::Empty) {
-        reply.setArguments(ToDBus(result));
+        reply.setArguments(ToDBus(result, length));
     }
-    SendReply(message, reply);
+    SendReply(message, reply, length);
 }
 
 bool MemberCalls::KnownInterface(const QDBusMessage& message, const QString& interface) {
@@ -166,12 +166,15 @@ void MemberCalls::ServeProperties(const QDBusMessage& message, ServedObject& obj
     const QString member = message.member();
     const QString signature = message.signature();
     const QVariantList args = message.arguments();
-    if (member == u"Get" && signature == u"ss") {
+    if (member == u"Get" && signature == signatures::kPropertyGet) {
         if (const auto* property = FindProperty(message, args[0].toString(), args[1].toString())) {
-            const QVariant value = ToDBus(property->get(object)).value(0);
-            SendReply(message, message.createReply(QVariant::fromValue(QDBusVariant(value))));
+            BodyLength length;
+            length.Variant(DBusSignature(property->type).toStdU16String());
+            const QVariant value = ToDBus(property->get(object), length).value(0);
+            SendReply(message, message.createReply(QVariant::fromValue(QDBusVariant(value))),
+                      length);
         }
-    } else if (member == u"Set" && signature == u"ssv") {
+    } else if (member == u"Set" && signature == signatures::kPropertySet) {
         if (const auto* property = FindProperty(message, args[0].toString(), args[1].toString())) {
             const QVariant value = args[2].value<QDBusVariant>().variant();
             const QString name = ToQString(property->name);
@@ -188,13 +191,19 @@ void MemberCalls::ServeProperties(const QDBusMessage& message, ServedObject& obj
                 connection_.send(message.createReply());
             }
         }
-    } else if (member == u"GetAll" && signature == u"s") {
+    } else if (member == u"GetAll" && signature == signatures::kPropertyGetAll) {
         if (KnownInterface(message, args[0].toString())) {
             QVariantMap values;
+            BodyLength length;
+            length.Array(8);
             for (const auto& property : served_.properties) {
-                values.insert(ToQString(property.name), ToDBus(property.get(object)).value(0));
+                length.Struct();
+                length.Text(property.name);
+                length.Variant(DBusSignature(property.type).toStdU16String());
+                values.insert(ToQString(property.name),
+                              ToDBus(property.get(object), length).value(0));
             }
-            SendReply(message, message.createReply(QVariant::fromValue(values)));
+            SendReply(message, message.createReply(QVariant::fromValue(values)), length);
         }
     } else if (member == u"Get" || member == u"Set" || member == u"GetAll") {
         Fail(message, kInvalidArgs,
@@ -229,16 +238,18 @@ void MemberCalls::SendError(const QDBusMessage& message, const AutomationError& 
 
 // Sends the reply to call, or fails the call with an automation error when
 // the bus could not carry it: dbus-daemon would drop this connection, and
-// every client would lose its objects.
-void MemberCalls::SendReply(const QDBusMessage& call, const QDBusMessage& reply) {
-    const auto body = MarshalledBodySize(reply.arguments());
-    if (body && *body + kHeaderAllowance > options_.maxMessageBytes) {
+// every client would lose its objects. body is the reply's body as counted
+// while its arguments were made (never less than the bytes sent).
+void MemberCalls::SendReply(const QDBusMessage& call, const QDBusMessage& reply,
+                            const BodyLength& body) {
+    const std::int64_t size = body.Total() + kHeaderAllowance;
+    if (size > options_.maxMessageBytes) {
         throw AutomationError(
             kErrReplyTooLarge, u"",
             FromQString(QStringLiteral("Die Antwort auf %1 wäre %2 Bytes groß; der Bus trägt "
                                        "höchstens %3 Bytes.")
                             .arg(call.member())
-                            .arg(*body + kHeaderAllowance)
+                            .arg(size)
                             .arg(options_.maxMessageBytes)));
     }
     if (!connection_.send(reply)) {

@@ -10,6 +10,8 @@
 
 namespace trx {
 
+class BodyLength;
+
 // The calls on a described class as they come from the bus: CreateInstance
 // on the class object, methods and properties of the default interface, and
 // Release; the replies, events and errors that go back.
@@ -40,7 +42,7 @@ class MemberCalls {
                                      const QString& name);
     bool KnownInterface(const QDBusMessage& message, const QString& interface);
     void Fail(const QDBusMessage& message, const QString& name, const QString& text);
-    void SendReply(const QDBusMessage& call, const QDBusMessage& reply);
+    void SendReply(const QDBusMessage& call, const QDBusMessage& reply, const BodyLength& body);
 
     QDBusConnection connection_;
     const ClassDescription& served_;

@@ -1,13 +1,11 @@
 #include "automation/dbus/RecordSetWire.h"
 
-#include "common/AutomationDate.h"
+#include "automation/dbus/DBusType.h"
 #include "platform/qt/QtText.h"
 
 #include <QDBusMetaType>
 #include <QDBusVariant>
 
-#include <array>
-#include <cmath>
 #include <cstdint>
 #include <mutex>
 
@@ -30,48 +28,54 @@ namespace {
 
 using Rows = QList<QVariantList>;
 
-struct TypeName {
-    FieldType type;
-    const char16_t* name;
-};
-constexpr std::array<TypeName, 7> kTypeNames{{
-    {FieldType::Text, u"text"},
-    {FieldType::Integer, u"integer"},
-    {FieldType::Double, u"double"},
-    {FieldType::Decimal, u"decimal"},
-    {FieldType::Boolean, u"boolean"},
-    {FieldType::Date, u"date"},
-    {FieldType::Binary, u"binary"},
-}};
-
 QVariant NullValue() {
     return QVariant::fromValue(QVariantList());
 }
 
-QVariant EncodeValue(const RecordSet& set, std::size_t record, std::size_t column) {
-    const FieldValue value = set.Value(record, column);
-    if (std::holds_alternative<Null>(value)) {
-        return NullValue();
-    }
-    switch (set.FieldAt(column).type) {
-        case FieldType::Text:
-        case FieldType::Decimal:
-            return ToQString(std::get<std::u16string>(value));
-        case FieldType::Integer:
-            return QVariant::fromValue(static_cast<qlonglong>(std::get<std::int64_t>(value)));
-        case FieldType::Double:
-            return QVariant::fromValue(std::get<double>(value));
-        case FieldType::Boolean:
-            return QVariant::fromValue(std::get<bool>(value));
-        case FieldType::Date:
-            return QVariant::fromValue(ToAutomationDateValue(std::get<DateTime>(value)));
-        case FieldType::Binary: {
-            const auto& bytes = std::get<std::vector<std::uint8_t>>(value);
-            return QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                              static_cast<qsizetype>(bytes.size()));
-        }
-    }
-    return NullValue();
+// One value of a row, counted into length as it is made.
+QVariant EncodeCell(const Cell& cell, BodyLength& length) {
+    auto text = [&length](std::u16string_view value) {
+        length.Variant(signatures::kText);
+        length.Text(value);
+        return QVariant(ToQString(value));
+    };
+    return std::visit(
+        Overloaded{
+            [&](Null) {
+                length.Variant(signatures::kNull);
+                length.Array(1);
+                return NullValue();
+            },
+            [&](const TextCell& value) { return text(value.text); },
+            [&](const DecimalCell& value) { return text(value.digits); },
+            [&](std::int64_t value) {
+                length.Variant(signatures::kInt64);
+                length.Fixed(8);
+                return QVariant::fromValue(static_cast<qlonglong>(value));
+            },
+            [&](double value) {
+                length.Variant(signatures::kDouble);
+                length.Fixed(8);
+                return QVariant::fromValue(value);
+            },
+            [&](bool value) {
+                length.Variant(signatures::kBoolean);
+                length.Fixed(4);
+                return QVariant::fromValue(value);
+            },
+            [&](const DateTime& value) {
+                length.Variant(signatures::kDouble);
+                length.Fixed(8);
+                return QVariant::fromValue(ToAutomationDateValue(value));
+            },
+            [&](const BinaryCell& value) {
+                length.Variant(signatures::kBytes);
+                length.Bytes(static_cast<std::int64_t>(value.bytes.size()));
+                return QVariant(QByteArray(reinterpret_cast<const char*>(value.bytes.data()),
+                                           static_cast<qsizetype>(value.bytes.size())));
+            },
+        },
+        cell);
 }
 
 bool IsNullOnWire(const QVariant& value) {
@@ -80,7 +84,7 @@ bool IsNullOnWire(const QVariant& value) {
     }
     if (value.metaType() == QMetaType::fromType<QDBusArgument>()) {
         const auto argument = value.value<QDBusArgument>();
-        return argument.currentSignature() == QStringLiteral("av") &&
+        return argument.currentSignature() == signatures::kNull &&
                qdbus_cast<QVariantList>(argument).isEmpty();
     }
     return false;
@@ -102,36 +106,45 @@ void AppendValue(RecordSetBuilder& builder, std::size_t column, FieldType type,
                           .arg(fieldName, QString::fromLatin1(value.metaType().name())));
         }
     };
-    switch (type) {
-        case FieldType::Text:
-        case FieldType::Decimal:
-            expect(QMetaType::fromType<QString>());
-            builder.AppendText(column, FromQString(value.toString()));
-            return;
-        case FieldType::Integer:
-            expect(QMetaType::fromType<qlonglong>());
-            builder.AppendInteger(column, value.toLongLong());
-            return;
-        case FieldType::Double:
-            expect(QMetaType::fromType<double>());
-            builder.AppendDouble(column, value.toDouble());
-            return;
-        case FieldType::Boolean:
-            expect(QMetaType::fromType<bool>());
-            builder.AppendBoolean(column, value.toBool());
-            return;
-        case FieldType::Date:
-            expect(QMetaType::fromType<double>());
-            builder.AppendDate(column, FromAutomationDateValue(value.toDouble()));
-            return;
-        case FieldType::Binary: {
-            expect(QMetaType::fromType<QByteArray>());
-            const QByteArray bytes = value.toByteArray();
-            builder.AppendBinary(column, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                 static_cast<std::size_t>(bytes.size()));
-            return;
-        }
-    }
+    auto text = [&] {
+        expect(QMetaType::fromType<QString>());
+        builder.AppendText(column, FromQString(value.toString()));
+    };
+    std::visit(Overloaded{
+                   [](Null) {},
+                   [&](const TextCell&) { text(); },
+                   [&](const DecimalCell&) { text(); },
+                   [&](std::int64_t) {
+                       expect(QMetaType::fromType<qlonglong>());
+                       builder.AppendInteger(column, value.toLongLong());
+                   },
+                   [&](double) {
+                       expect(QMetaType::fromType<double>());
+                       builder.AppendDouble(column, value.toDouble());
+                   },
+                   [&](bool) {
+                       expect(QMetaType::fromType<bool>());
+                       builder.AppendBoolean(column, value.toBool());
+                   },
+                   [&](const DateTime&) {
+                       expect(QMetaType::fromType<double>());
+                       const auto date = FromAutomationDateValue(value.toDouble());
+                       if (!date) {
+                           Malformed(QStringLiteral("field '%1' has a date beyond the years a "
+                                                    "record set holds")
+                                         .arg(fieldName));
+                       }
+                       builder.AppendDate(column, *date);
+                   },
+                   [&](const BinaryCell&) {
+                       expect(QMetaType::fromType<QByteArray>());
+                       const QByteArray bytes = value.toByteArray();
+                       builder.AppendBinary(
+                           column, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                           static_cast<std::size_t>(bytes.size()));
+                   },
+               },
+               CellOfType(type));
 }
 
 template <class T>
@@ -152,18 +165,23 @@ T Unpack(const QVariant& value, const char* what) {
 }  // namespace
 
 QString WireTypeName(FieldType type) {
-    for (const auto& entry : kTypeNames) {
-        if (entry.type == type) {
-            return QString::fromUtf16(entry.name);
-        }
-    }
-    return QStringLiteral("text");
+    return QString::fromUtf16(std::visit(Overloaded{
+                                             [](Null) { return u"text"; },
+                                             [](const TextCell&) { return u"text"; },
+                                             [](std::int64_t) { return u"integer"; },
+                                             [](double) { return u"double"; },
+                                             [](const DecimalCell&) { return u"decimal"; },
+                                             [](bool) { return u"boolean"; },
+                                             [](const DateTime&) { return u"date"; },
+                                             [](const BinaryCell&) { return u"binary"; },
+                                         },
+                                         CellOfType(type)));
 }
 
 std::optional<FieldType> FieldTypeFromWire(const QString& name) {
-    for (const auto& entry : kTypeNames) {
-        if (name == QString::fromUtf16(entry.name)) {
-            return entry.type;
+    for (const FieldType type : kFieldTypes) {
+        if (name == WireTypeName(type)) {
+            return type;
         }
     }
     return std::nullopt;
@@ -175,32 +193,44 @@ void RegisterRecordSetWireTypes() {
         qDBusRegisterMetaType<WireField>();
         qDBusRegisterMetaType<QList<WireField>>();
         qDBusRegisterMetaType<Rows>();
-        // Lets the reply size count see a field's members (WireSize.h).
-        QMetaType::registerConverter<WireField, QVariantList>([](const WireField& field) {
-            return QVariantList{field.name, field.type};
-        });
     });
 }
 
-QVariantList EncodeRecordSet(const RecordSet* set) {
+QVariantList EncodeRecordSet(const RecordSet* set, BodyLength& length) {
     RegisterRecordSetWireTypes();
     QList<WireField> fields;
     Rows rows;
+    length.Array(8);
     if (set != nullptr) {
         for (std::size_t c = 0; c < set->FieldCount(); ++c) {
-            fields.push_back({ToQString(set->FieldAt(c).name), WireTypeName(set->FieldAt(c).type)});
+            const Field& field = set->FieldAt(c);
+            length.Struct();
+            length.Text(field.name);
+            const QString type = WireTypeName(field.type);
+            length.Text(std::u16string_view(reinterpret_cast<const char16_t*>(type.utf16()),
+                                            static_cast<std::size_t>(type.size())));
+            fields.push_back({ToQString(field.name), type});
         }
+    }
+    length.Array(4);
+    if (set != nullptr) {
         rows.reserve(static_cast<qsizetype>(set->RecordCount()));
         for (std::size_t r = 0; r < set->RecordCount(); ++r) {
             QVariantList row;
             row.reserve(static_cast<qsizetype>(set->FieldCount()));
+            length.Array(1);
             for (std::size_t c = 0; c < set->FieldCount(); ++c) {
-                row.push_back(EncodeValue(*set, r, c));
+                row.push_back(EncodeCell(set->CellAt(r, c), length));
             }
             rows.push_back(std::move(row));
         }
     }
     return {QVariant::fromValue(fields), QVariant::fromValue(rows)};
+}
+
+QVariantList EncodeRecordSet(const RecordSet* set) {
+    BodyLength unused;
+    return EncodeRecordSet(set, unused);
 }
 
 std::shared_ptr<const RecordSet> DecodeRecordSet(const QVariant& fieldsArg,
@@ -244,37 +274,6 @@ std::shared_ptr<const RecordSet> DecodeRecordSet(const QVariant& fieldsArg,
         }
     }
     return builder.Build();
-}
-
-DateTime FromAutomationDateValue(double value) {
-    if (!std::isfinite(value)) {
-        throw RecordSetWireError("a date that is not a number");
-    }
-    // Ten million days (about 27,000 years) either way keep the day count and
-    // the 16-bit year of DateTime from overflowing; a database's own dates
-    // stay far inside.
-    if (std::fabs(value) >= 1e7) {
-        throw RecordSetWireError("a date beyond the years a record set holds");
-    }
-    const double whole = std::trunc(value);
-    // The time of day in milliseconds; a time that rounds up to midnight
-    // belongs to the next day, which for negative dates too is the one after.
-    auto millis = static_cast<std::int64_t>(std::llround(std::fabs(value - whole) * 86400000.0));
-    auto day = static_cast<std::int64_t>(whole);
-    if (millis >= 86400000LL) {
-        millis -= 86400000LL;
-        day += 1;
-    }
-    const CivilDate date = CivilDateOf(day);
-    DateTime out;
-    out.year = static_cast<std::int16_t>(date.year);
-    out.month = static_cast<std::uint16_t>(date.month);
-    out.day = static_cast<std::uint16_t>(date.day);
-    out.hour = static_cast<std::uint16_t>(millis / 3600000);
-    out.minute = static_cast<std::uint16_t>(millis / 60000 % 60);
-    out.second = static_cast<std::uint16_t>(millis / 1000 % 60);
-    out.nanosecond = static_cast<std::uint32_t>(millis % 1000 * 1000000);
-    return out;
 }
 
 }  // namespace trx

@@ -14,6 +14,8 @@
 
 namespace trx {
 
+class BodyLength;
+
 // One field of a record set on the bus: its name and the wire name of its type.
 struct WireField {
     QString name;
@@ -32,7 +34,9 @@ std::optional<FieldType> FieldTypeFromWire(const QString& name);
 // Makes WireField and the row list known to QtDBus; safe to call again.
 void RegisterRecordSetWireTypes();
 
-// The two out arguments (fields, rows) for set, which may be null.
+// The two out arguments (fields, rows) for set, which may be null; length
+// counts them on as they are made, so a reply's size needs no second walk.
+QVariantList EncodeRecordSet(const RecordSet* set, BodyLength& length);
 QVariantList EncodeRecordSet(const RecordSet* set);
 
 // Turns the two arguments back into a read-only record set; null for nothing.
@@ -44,10 +48,6 @@ class RecordSetWireError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
-
-// An automation date back as a record set's date (ToAutomationDateValue in
-// platform/RecordSet.h is the other way), rounded to the millisecond.
-DateTime FromAutomationDateValue(double value);
 
 }  // namespace trx
 

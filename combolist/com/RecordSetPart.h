@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "automation/com/DispatchObject.h"
-#include "automation/com/RecordSetCursor.h"
 #include "combolist/VXComboDBClass.h"
+#include "combolist/com/RecordSetCursor.h"
 #include "combolist/com/RecordSetTypes.h"
 
 namespace trx {

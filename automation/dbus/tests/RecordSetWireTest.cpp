@@ -1,5 +1,5 @@
+#include "automation/dbus/DBusType.h"
 #include "automation/dbus/RecordSetWire.h"
-#include "automation/dbus/WireSize.h"
 #include "tests/support/PrivateBus.h"
 
 #include <QDBusConnection>
@@ -117,8 +117,9 @@ TEST(RecordSetWireTest, MalformedRecordSetsAreRefused) {
     }
 }
 
-// The size check before every reply walks the rows directly; it must count
-// what the wire format makes of them, padding, UTF-8 and NULLs included.
+// The size check before every reply uses the count made while encoding; it
+// must count what the wire format makes of the rows, padding, UTF-8 and
+// NULLs included.
 TEST(RecordSetWireTest, ARecordSetsBodySizeIsCountedAsTheWireFormatLaysItOut) {
     RecordSetBuilder b;
     b.AddField(u"tx", FieldType::Text);
@@ -131,7 +132,9 @@ TEST(RecordSetWireTest, ARecordSetsBodySizeIsCountedAsTheWireFormatLaysItOut) {
     // ("n" 6, pad 2, "integer" 12) = 52. aav: length 4 = 56; row 1: length
     // 4, v "s" 3, pad 1, "äb" 8, v "x" 3, pad 5, 8 = 88; row 2: length 4,
     // two NULLs (v "av" 4, empty array 4) = 108.
-    EXPECT_EQ(MarshalledBodySize(EncodeRecordSet(b.Build().get())), 108);
+    BodyLength length;
+    EncodeRecordSet(b.Build().get(), length);
+    EXPECT_EQ(length.Total(), 108);
 }
 
 TEST(RecordSetWireTest, AutomationDatesOfDaysAndTimes) {
