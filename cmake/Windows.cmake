@@ -91,7 +91,8 @@ function(trx_type_library program library class name)
     DEPENDS ${idl}
     COMMENT "widl ${name}.idl"
     VERBATIM)
-  file(WRITE ${out}/${name}_typelib.rc "1 TYPELIB \"${out}/${name}.tlb\"\n")
+  # Written only when it changes, so that configuring again rebuilds nothing.
+  file(CONFIGURE OUTPUT ${out}/${name}_typelib.rc CONTENT "1 TYPELIB \"${out}/${name}.tlb\"\n")
   set_source_files_properties(${out}/${name}_typelib.rc PROPERTIES OBJECT_DEPENDS
                               ${out}/${name}.tlb)
   target_sources(${program} PRIVATE ${out}/${name}_typelib.rc)
