@@ -73,6 +73,21 @@ std::vector<ParamInfo> Params(const std::u16string& member, std::vector<Param> g
 
 }  // namespace detail
 
+// An object of a served class whose objects are of type T, as its
+// description's factory makes it.
+template <class T>
+class ServedAs final : public ServedObject {
+  public:
+    explicit ServedAs(std::unique_ptr<T> made) : value(std::move(made)) {}
+    std::unique_ptr<T> value;
+};
+
+// The T of an object made by a description of T's class.
+template <class T>
+T& ObjectOf(ServedObject& object) {
+    return *static_cast<ServedAs<T>&>(object).value;
+}
+
 // Raises an event with typed arguments through raise.
 template <class... A>
 void Raise(const EventRaiser& raise, const std::u16string& event, A&&... args) {
@@ -88,10 +103,15 @@ class ClassBuilder {
   public:
     explicit ClassBuilder(ClassIdentity identity) { class_.identity = std::move(identity); }
 
-    ClassBuilder& Create(std::function<std::unique_ptr<T>(const EventRaiser&)> make) {
-        class_.create = [make = std::move(make)](const EventRaiser& raise) {
-            return std::unique_ptr<ServedObject>(std::make_unique<Served>(make(raise)));
+    // How the objects are made, for a description built without it.
+    static ObjectFactory Factory(std::function<std::unique_ptr<T>(const EventRaiser&)> make) {
+        return [make = std::move(make)](const EventRaiser& raise) {
+            return std::unique_ptr<ServedObject>(std::make_unique<ServedAs<T>>(make(raise)));
         };
+    }
+
+    ClassBuilder& Create(std::function<std::unique_ptr<T>(const EventRaiser&)> make) {
+        class_.create = Factory(std::move(make));
         return *this;
     }
 
@@ -153,14 +173,8 @@ class ClassBuilder {
     ClassDescription Build() { return std::move(class_); }
 
   private:
-    class Served final : public ServedObject {
-      public:
-        explicit Served(std::unique_ptr<T> made) : value(std::move(made)) {}
-        std::unique_ptr<T> value;
-    };
-
-    // Every object of this description was made by Create, so it is a Served.
-    static T& Of(ServedObject& object) { return *static_cast<Served&>(object).value; }
+    // Every object of this description was made by its factory.
+    static T& Of(ServedObject& object) { return ObjectOf<T>(object); }
 
     template <auto Fn>
     ClassBuilder& Add(MemberKind kind, std::u16string name, DispatchId id,

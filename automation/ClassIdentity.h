@@ -44,7 +44,8 @@ struct ClassIdentity {
     std::u16string aliasId;
     std::u16string eventInterfaceId;  // of __<class>; empty when the class raises no events
     // Further dual interfaces of the type library that clients receive (id,
-    // name), marshalled like the default one.
+    // name), registered to be marshalled like the default one; the program
+    // that serves them fills them in.
     std::vector<std::pair<std::u16string, std::u16string>> otherInterfaces = {};
     TypeLibraryIdentity typeLibrary;
     VersionResource versionResource;

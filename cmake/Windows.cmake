@@ -30,19 +30,30 @@ if(TRX_BUILD_TESTS)
   set(TRX_CONFORMANCE_DIR "Z:${trx_conformance_host}")
 endif()
 
-# Makes a target a Windows desktop program (wWinMain, no console) with its
-# VERSIONINFO resource: company, product and internal name as given, the
-# original file name PROGRAM.exe, versions "1.00" and the self-registration
-# mark OLESelfRegister.
-function(trx_windows_program program company product internal)
+# The type libraries and version resources are made from the programs' class
+# descriptions by tools/typelib, a program built for and run on the build
+# machine: the descriptions are the one source of every interface.
+include(ExternalProject)
+set(TRX_TYPELIB_TOOL ${CMAKE_BINARY_DIR}/host-tools/trx-typelib)
+ExternalProject_Add(trx_typelib_tool
+  SOURCE_DIR ${PROJECT_SOURCE_DIR}/tools/typelib
+  BINARY_DIR ${CMAKE_BINARY_DIR}/host-tools
+  INSTALL_COMMAND ""
+  BUILD_ALWAYS ON
+  BUILD_BYPRODUCTS ${TRX_TYPELIB_TOOL})
+
+# Makes a target a Windows desktop program (wWinMain, no console) with the
+# VERSIONINFO resource of the class it serves (CPXFile, Version, VXComboDB).
+function(trx_windows_program program class)
   set_target_properties(${program} PROPERTIES WIN32_EXECUTABLE ON)
   target_link_options(${program} PRIVATE -municode)
-  set(TRX_RC_PROGRAM ${program})
-  set(TRX_RC_COMPANY ${company})
-  set(TRX_RC_PRODUCT ${product})
-  set(TRX_RC_INTERNAL ${internal})
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${program}_version.rc)
-  configure_file(${PROJECT_SOURCE_DIR}/platform/win32/VersionInfo.rc.in ${rc} @ONLY)
+  add_custom_command(
+    OUTPUT ${rc}
+    COMMAND ${TRX_TYPELIB_TOOL} rc ${class} ${rc}
+    DEPENDS ${TRX_TYPELIB_TOOL} trx_typelib_tool
+    COMMENT "trx-typelib: the version resource of ${program}"
+    VERBATIM)
   target_sources(${program} PRIVATE ${rc})
 endfunction()
 
@@ -53,16 +64,23 @@ set(TRX_WINE_IDL_DIR "/usr/include/wine/wine/windows" CACHE PATH "Wine's Windows
 set(TRX_WINE_TLB_DIR "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows" CACHE PATH
     "Folder with Wine's stdole2.tlb")
 
-# Compiles IDL (a library NAME) into NAME.tlb, the C++ header NAME.h and its
-# GUIDs NAME_i.c in the current binary folder, and embeds the type
+# Makes the IDL of the type library NAME from the description of CLASS
+# (CPXFile, Version, VXComboDB), and from it NAME.tlb, the C++ header NAME.h
+# and its GUIDs NAME_i.c in the current binary folder; embeds the type
 # library in PROGRAM as its TYPELIB resource 1, where LoadTypeLib finds it.
 # The header's folder is added to LIBRARY's include path.
-function(trx_type_library program library idl name)
+function(trx_type_library program library class name)
   set(out ${CMAKE_CURRENT_BINARY_DIR})
+  set(idl ${out}/${name}.idl)
   set(widl ${TRX_WIDL} --win64 -I${TRX_WINE_IDL_DIR} -L${TRX_WINE_TLB_DIR})
   add_custom_command(
+    OUTPUT ${idl}
+    COMMAND ${TRX_TYPELIB_TOOL} idl ${class} ${idl}
+    DEPENDS ${TRX_TYPELIB_TOOL} trx_typelib_tool
+    COMMENT "trx-typelib: the type library ${name}"
+    VERBATIM)
+  add_custom_command(
     OUTPUT ${out}/${name}.tlb ${out}/${name}.h ${out}/${name}_i.c
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
     # A type library keeps its texts in the code page of its locale, and widl
     # copies the bytes of its input: the library is made from the IDL in
     # Windows-1252, so that "für" reads back as it is written.
@@ -73,7 +91,8 @@ function(trx_type_library program library idl name)
     DEPENDS ${idl}
     COMMENT "widl ${name}.idl"
     VERBATIM)
-  file(WRITE ${out}/${name}_typelib.rc "1 TYPELIB \"${out}/${name}.tlb\"\n")
+  # Written only when it changes, so that configuring again rebuilds nothing.
+  file(CONFIGURE OUTPUT ${out}/${name}_typelib.rc CONTENT "1 TYPELIB \"${out}/${name}.tlb\"\n")
   set_source_files_properties(${out}/${name}_typelib.rc PROPERTIES OBJECT_DEPENDS
                               ${out}/${name}.tlb)
   target_sources(${program} PRIVATE ${out}/${name}_typelib.rc)

@@ -34,10 +34,6 @@ ClassIdentity VXComboDBIdentity() {
     identity.aliasName = u"VXComboDB___v0";
     identity.aliasId = u"{9EA79D08-7C56-4960-B12C-B334D97238B8}";
     identity.eventInterfaceId = u"{01A23D78-91D0-424B-B9C8-0B28B2E1C32B}";
-    // The record set that ComboList hands to COM clients.
-    identity.otherInterfaces = {{u"{43FEC5A6-FCF7-401E-B3BD-04D309F27701}", u"IComboRecordSet"},
-                                {u"{9AB49E70-B65F-4E9F-926E-708F1B86D8F2}", u"IComboFields"},
-                                {u"{F7D9836E-A45F-4ADF-88A1-1DCFE888A486}", u"IComboField"}};
     identity.typeLibrary = {u"VXBComboServer",
                             2,
                             0,
@@ -48,19 +44,9 @@ ClassIdentity VXComboDBIdentity() {
     return identity;
 }
 
-ClassDescription VXComboDBClass(ConnectionFactory& database, TimerFactory& timers, Sleeper& sleeper,
-                                std::ostream& errors, AutomationHost& host) {
-    // A list loaded for a client that has gone is not worth finishing.
-    database.SetKeepLoading([&host] { return host.CallerConnected(); });
-    auto postedTimers = std::make_shared<PostedTimerFactory>(
-        timers, [&host](std::function<void()> work) { host.Post(std::move(work)); });
+ClassDescription VXComboDBShape() {
     const std::u16string empty;
     return ClassBuilder<VXComboDB>(VXComboDBIdentity())
-        .Create([&database, &sleeper, &errors, postedTimers](const EventRaiser& raise) {
-            auto object = std::make_unique<VXComboDB>(database, *postedTimers, sleeper, errors);
-            object->SetEvents(std::make_shared<RaisedEvents>(raise));
-            return object;
-        })
         .Method<&VXComboDB::Init>(u"Init", 0x60030001, {u"pDmy"})
         .Method<&VXComboDB::AddComboList>(u"AddComboList", 0x60030003,
                                           {u"connectstring", u"tableorquery", u"columnvisible",
@@ -70,6 +56,22 @@ ClassDescription VXComboDBClass(ConnectionFactory& database, TimerFactory& timer
         .Event<std::u16string>(u"DataSourceReady", 1, {u"name"})
         .Event<>(u"Ready", 2)
         .Build();
+}
+
+ClassDescription VXComboDBClass(ConnectionFactory& database, TimerFactory& timers, Sleeper& sleeper,
+                                std::ostream& errors, AutomationHost& host) {
+    // A list loaded for a client that has gone is not worth finishing.
+    database.SetKeepLoading([&host] { return host.CallerConnected(); });
+    auto postedTimers = std::make_shared<PostedTimerFactory>(
+        timers, [&host](std::function<void()> work) { host.Post(std::move(work)); });
+    ClassDescription description = VXComboDBShape();
+    description.create = ClassBuilder<VXComboDB>::Factory(
+        [&database, &sleeper, &errors, postedTimers](const EventRaiser& raise) {
+            auto object = std::make_unique<VXComboDB>(database, *postedTimers, sleeper, errors);
+            object->SetEvents(std::make_shared<RaisedEvents>(raise));
+            return object;
+        });
+    return description;
 }
 
 }  // namespace trx

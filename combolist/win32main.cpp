@@ -9,6 +9,7 @@
 #include "automation/com/ComRegistration.h"
 #include "automation/com/ComServer.h"
 #include "combolist/VXComboDBClass.h"
+#include "combolist/com/RecordSetInterfaces.h"
 #include "combolist/com/VXComboDBCom.h"
 #include "common/Text.h"
 #include "platform/ThreadSleeper.h"
@@ -21,7 +22,12 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const trx::ProcessInfo process = trx::ReadWindowsProcessInfo();
     trx::WindowsMessageBox messages;
-    const trx::ClassIdentity identity = trx::VXComboDBIdentity();
+    trx::ClassIdentity identity = trx::VXComboDBIdentity();
+    // The record set's interfaces are registered to be marshalled like the
+    // class's own.
+    for (const trx::ComInterface& recordSet : trx::RecordSetInterfaces()) {
+        identity.otherInterfaces.emplace_back(recordSet.id, recordSet.name);
+    }
     if (const auto status = trx::com::HandleRegistrationSwitches(process, identity, messages)) {
         return *status;
     }

@@ -17,20 +17,26 @@ ClassIdentity CPXFileIdentity() {
     return identity;
 }
 
-ClassDescription CPXFileClass(SettingsStore& store, MessageBox& messages,
-                              std::u16string programDirectory) {
+ClassDescription CPXFileShape() {
     // Quiet and ShowErrors may be left out, from the end; they are false then.
     const auto quiet = Optional(u"Quiet", kFalse);
     const auto showErrors = Optional(u"ShowErrors", kFalse);
     return ClassBuilder<CPXFile>(CPXFileIdentity())
-        .Create([&store, &messages, programDirectory](const EventRaiser&) {
-            return std::make_unique<CPXFile>(store, messages, programDirectory);
-        })
         .Method<&CPXFile::Register>(u"Register", 0x60030000, {u"CPXFile", quiet, showErrors})
         .Method<&CPXFile::UnRegister>(u"UnRegister", 0x60030001, {u"Name", quiet, showErrors})
         .Method<&CPXFile::UnRegisterFile>(u"UnRegisterFile", 0x60030002,
                                           {u"CPXFile", quiet, showErrors})
         .Build();
+}
+
+ClassDescription CPXFileClass(SettingsStore& store, MessageBox& messages,
+                              std::u16string programDirectory) {
+    ClassDescription description = CPXFileShape();
+    description.create =
+        ClassBuilder<CPXFile>::Factory([&store, &messages, programDirectory](const EventRaiser&) {
+            return std::make_unique<CPXFile>(store, messages, programDirectory);
+        });
+    return description;
 }
 
 }  // namespace trx

@@ -12,6 +12,10 @@ namespace trx {
 // vxRegCPX.CPXFile, type library vxRegCPX 2.1.
 ClassIdentity CPXFileIdentity();
 
+// CPXFile's identity and members, without a way to make objects: what its
+// type library and version resource are made from.
+ClassDescription CPXFileShape();
+
 // CPXFile as clients reach it. Every object shares the program's settings
 // store and message box.
 ClassDescription CPXFileClass(SettingsStore& store, MessageBox& messages,

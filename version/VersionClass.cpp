@@ -19,13 +19,8 @@ ClassIdentity VersionIdentity() {
     return identity;
 }
 
-ClassDescription VersionClass(const Clock& clock, std::u16string programDirectory) {
+ClassDescription VersionShape() {
     return ClassBuilder<Version>(VersionIdentity())
-        .Create([&clock, programDirectory](const EventRaiser&) {
-            // An overflow in the file's "Build" fails the creation; the
-            // client that creates the object gets the error.
-            return std::make_unique<Version>(VersionIniPath(programDirectory), clock);
-        })
         .Property<&Version::GetVersion, &Version::PutVersion>(u"Version", 0x68030003)
         .Property<&Version::GetBuild, &Version::PutBuild>(u"Build", 0x68030002)
         .Property<&Version::GetBuildIndex, &Version::PutBuildIndex>(u"BuildIndex", 0x68030001)
@@ -33,6 +28,17 @@ ClassDescription VersionClass(const Clock& clock, std::u16string programDirector
         .Property<&Version::GetRequiredDBVersion, &Version::PutRequiredDBVersion>(
             u"RequiredDBVersion", 0x68030004)
         .Build();
+}
+
+ClassDescription VersionClass(const Clock& clock, std::u16string programDirectory) {
+    ClassDescription description = VersionShape();
+    description.create =
+        ClassBuilder<Version>::Factory([&clock, programDirectory](const EventRaiser&) {
+            // An overflow in the file's "Build" fails the creation; the
+            // client that creates the object gets the error.
+            return std::make_unique<Version>(VersionIniPath(programDirectory), clock);
+        });
+    return description;
 }
 
 }  // namespace trx

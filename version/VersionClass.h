@@ -11,6 +11,10 @@ namespace trx {
 // vxTRXVer.Version, type library vxTRXVer 4.1.
 ClassIdentity VersionIdentity();
 
+// Version's identity and members, without a way to make objects: what its
+// type library and version resource are made from.
+ClassDescription VersionShape();
+
 // Version as clients reach it: each object loads its record from vxTRX.ini
 // in the program directory when it is created. Save is not reachable.
 ClassDescription VersionClass(const Clock& clock, std::u16string programDirectory);

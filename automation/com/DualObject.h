@@ -2,9 +2,10 @@
 
 // The COM object of a served class: its default interface dispatched
 // through the type library, the class's type information and, for a class
-// with events, the connection point of its event interface. A class's
-// adaptor derives from it and implements its interface's slots by
-// forwarding to the class description's members by name.
+// with events, the connection point of its event interface. A class's COM
+// object derives from it and implements each slot of its interface (the
+// widl-generated header's) by converting the arguments and calling the
+// member function of T, the served class, through Run.
 
 #include "platform/win32/Win32.h"
 
@@ -13,16 +14,15 @@
 
 #include <memory>
 #include <optional>
-#include <string_view>
-#include <vector>
 
+#include "automation/ClassBuilder.h"
 #include "automation/com/ComServer.h"
 #include "automation/com/ComValue.h"
 #include "automation/com/DispatchObject.h"
 
 namespace trx::com {
 
-template <class Interface>
+template <class Interface, class T>
 class DualObject : public DispatchObject<Interface>,
                    public IProvideClassInfo2,
                    public IConnectionPointContainer {
@@ -107,46 +107,25 @@ class DualObject : public DispatchObject<Interface>,
         return nullptr;
     }
 
-    // Calls the method `name` with every argument given (the type library
-    // has filled in the defaults of omitted ones) and stores its result.
-    template <class Out>
-    HRESULT CallMethod(std::u16string_view name, std::vector<Value> args, Out* result) {
-        return CallMethodAs(name, std::move(args),
-                            [&](const Value& value) { return Store(value, result); });
+    // The object of the served class behind this COM object.
+    T& Object() const { return ObjectOf<T>(*object_); }
+
+    // A typed slot's call of the object's member, call(), as one guarded
+    // call: its result goes into the client's out parameter, what it throws
+    // to the client as an error.
+    template <class Call, class Out>
+    HRESULT Run(Call call, Out* result) {
+        return this->Guarded([&] { return Store(ToValue(call()), result); });
     }
-
-    // The same with a conversion of the result of its own: store(value)
-    // gives the HRESULT.
-    template <class StoreResult>
-    HRESULT CallMethodAs(std::u16string_view name, std::vector<Value> args, StoreResult store) {
-        const MethodInfo* method = Server().Description().FindMethod(name);
-        if (method == nullptr) {
-            return E_NOTIMPL;
-        }
-        return this->Guarded([&] { return store(method->call(*object_, args)); });
-    }
-
-    ComServer& Server() const { return *Base::Server(); }
-
-    template <class Out>
-    HRESULT Get(std::u16string_view name, Out* result) {
-        const PropertyInfo* property = Server().Description().FindProperty(name);
-        if (property == nullptr) {
-            return E_NOTIMPL;
-        }
-        return this->Guarded([&] { return Store(property->get(*object_), result); });
-    }
-
-    HRESULT Put(std::u16string_view name, Value value) {
-        const PropertyInfo* property = Server().Description().FindProperty(name);
-        if (property == nullptr || !property->put) {
-            return E_NOTIMPL;
-        }
+    template <class Call>
+    HRESULT Run(Call call) {
         return this->Guarded([&] {
-            property->put(*object_, value);
+            call();
             return S_OK;
         });
     }
+
+    ComServer& Server() const { return *Base::Server(); }
 
   private:
     std::unique_ptr<ServedObject> object_;

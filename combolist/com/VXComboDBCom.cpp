@@ -2,32 +2,33 @@
 
 #include "VXBComboServer.h"
 #include "automation/com/DualObject.h"
+#include "combolist/VXComboDB.h"
 #include "combolist/com/RecordSetObject.h"
 
 namespace trx {
 
 namespace {
 
-class VXComboDBObject final : public com::DualObject<_VXComboDB> {
+class VXComboDBObject final : public com::DualObject<_VXComboDB, VXComboDB> {
   public:
     VXComboDBObject(com::ComServer& server, std::unique_ptr<ServedObject> object,
                     std::shared_ptr<const RecordSetTypes> types)
         : DualObject(server, std::move(object)), types_(std::move(types)) {}
 
     HRESULT STDMETHODCALLTYPE Init(LONG pDmy) override {
-        return CallMethodAs(u"Init", {static_cast<std::int32_t>(pDmy)}, NoResult);
+        return Run([&] { Object().Init(static_cast<std::int32_t>(pDmy)); });
     }
     HRESULT STDMETHODCALLTYPE AddComboList(BSTR connectstring, BSTR tableorquery,
                                            BSTR columnvisible, BSTR columnItemData,
                                            BSTR wherepart) override {
-        return CallMethodAs(
-            u"AddComboList",
-            {com::FromBstr(connectstring), com::FromBstr(tableorquery),
-             com::FromBstr(columnvisible), com::FromBstr(columnItemData), com::FromBstr(wherepart)},
-            NoResult);
+        return Run([&] {
+            Object().AddComboList(com::FromBstr(connectstring), com::FromBstr(tableorquery),
+                                  com::FromBstr(columnvisible), com::FromBstr(columnItemData),
+                                  com::FromBstr(wherepart));
+        });
     }
     HRESULT STDMETHODCALLTYPE Refresh(BSTR tableorquery) override {
-        return CallMethodAs(u"Refresh", {com::FromBstr(tableorquery)}, NoResult);
+        return Run([&] { Object().Refresh(com::FromBstr(tableorquery)); });
     }
     // Nothing (a null object) for a name never defined or a list not loaded.
     HRESULT STDMETHODCALLTYPE get_ComboList(BSTR tableorquery, IDispatch** Result) override {
@@ -35,8 +36,8 @@ class VXComboDBObject final : public com::DualObject<_VXComboDB> {
             return E_POINTER;
         }
         *Result = nullptr;
-        return CallMethodAs(u"ComboList", {com::FromBstr(tableorquery)}, [&](const Value& value) {
-            const RecordSetRef& rows = std::get<RecordSetRef>(value);
+        return this->Guarded([&] {
+            const RecordSetRef rows = Object().ComboList(com::FromBstr(tableorquery));
             if (!rows) {
                 return S_OK;
             }
@@ -46,8 +47,6 @@ class VXComboDBObject final : public com::DualObject<_VXComboDB> {
     }
 
   private:
-    static HRESULT NoResult(const Value&) { return S_OK; }
-
     std::shared_ptr<const RecordSetTypes> types_;
 };
 

@@ -1,28 +1,33 @@
 #include "registrar/com/CPXFileCom.h"
 
 #include "automation/com/DualObject.h"
+#include "registrar/CPXFile.h"
 #include "vxRegCPX.h"
 
 namespace trx {
 
 namespace {
 
-class CPXFileObject final : public com::DualObject<_CPXFile> {
+class CPXFileObject final : public com::DualObject<_CPXFile, CPXFile> {
   public:
     using DualObject::DualObject;
 
     HRESULT STDMETHODCALLTYPE Register(BSTR CPXFile, VARIANT_BOOL Quiet, VARIANT_BOOL ShowErrors,
                                        VARIANT_BOOL* Result) override {
-        return CallMethod(u"Register", {com::FromBstr(CPXFile), Quiet, ShowErrors}, Result);
+        return Run([&] { return Object().Register(com::FromBstr(CPXFile), Quiet, ShowErrors); },
+                   Result);
     }
     HRESULT STDMETHODCALLTYPE UnRegister(BSTR Name, VARIANT_BOOL Quiet, VARIANT_BOOL ShowErrors,
                                          VARIANT_BOOL* Result) override {
-        return CallMethod(u"UnRegister", {com::FromBstr(Name), Quiet, ShowErrors}, Result);
+        return Run([&] { return Object().UnRegister(com::FromBstr(Name), Quiet, ShowErrors); },
+                   Result);
     }
     HRESULT STDMETHODCALLTYPE UnRegisterFile(BSTR CPXFile, VARIANT_BOOL Quiet,
                                              VARIANT_BOOL ShowErrors,
                                              VARIANT_BOOL* Result) override {
-        return CallMethod(u"UnRegisterFile", {com::FromBstr(CPXFile), Quiet, ShowErrors}, Result);
+        return Run(
+            [&] { return Object().UnRegisterFile(com::FromBstr(CPXFile), Quiet, ShowErrors); },
+            Result);
     }
 };
 

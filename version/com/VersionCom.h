@@ -5,7 +5,7 @@
 namespace trx {
 
 // The COM object of Version: the interface _Version of the type library
-// vxTRXVer, each slot forwarding to the class description's property.
+// vxTRXVer, each slot calling Version's member function.
 IUnknown* MakeVersionObject(com::ComServer& server, std::unique_ptr<ServedObject> object);
 
 }  // namespace trx
