@@ -33,10 +33,4 @@ constexpr ValueType TypeOf(const Value& value) {
     return static_cast<ValueType>(value.index());
 }
 
-// The name that a type library gives the type: "Boolean", "String", ...
-std::u16string_view TypeName(ValueType type);
-
-// The VARIANT type tag of the automation system (VT_BOOL is 11, ...).
-std::uint16_t VariantTag(ValueType type);
-
 }  // namespace trx

@@ -38,6 +38,7 @@ set(TRX_TYPELIB_TOOL ${CMAKE_BINARY_DIR}/host-tools/trx-typelib)
 ExternalProject_Add(trx_typelib_tool
   SOURCE_DIR ${PROJECT_SOURCE_DIR}/tools/typelib
   BINARY_DIR ${CMAKE_BINARY_DIR}/host-tools
+  CMAKE_ARGS -DTRX_WERROR=${TRX_WERROR}
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${TRX_TYPELIB_TOOL})

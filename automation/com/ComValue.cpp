@@ -16,12 +16,6 @@ BSTR ToBstr(std::u16string_view text) {
                              static_cast<UINT>(text.size()));
 }
 
-std::u16string GuidText(REFGUID guid) {
-    wchar_t text[40] = {};
-    const int chars = StringFromGUID2(guid, text, 40);
-    return chars > 0 ? win32::FromWide(std::wstring_view(text, chars - 1)) : std::u16string();
-}
-
 GUID GuidOf(std::u16string_view text) {
     GUID guid = GUID_NULL;
     const std::wstring wide = win32::Wide(text);

@@ -19,9 +19,8 @@ std::u16string FromBstr(BSTR text);
 // A new BSTR; nullptr when memory runs out.
 BSTR ToBstr(std::u16string_view text);
 
-// "{2235ACEE-A7D0-4B3B-973E-97C06FE89071}" and back; a malformed text gives
-// GUID_NULL.
-std::u16string GuidText(REFGUID guid);
+// The GUID of "{2235ACEE-A7D0-4B3B-973E-97C06FE89071}"; a malformed text
+// gives GUID_NULL.
 GUID GuidOf(std::u16string_view text);
 
 // The HRESULT that carries an automation error number: numbers up to 0xFFFF

@@ -23,6 +23,31 @@
 namespace trx::test {
 namespace {
 
+// The VARIANT type tag that a type library gives each automation type.
+VARTYPE VariantTag(ValueType type) {
+    switch (type) {
+        case ValueType::Empty:
+            return VT_EMPTY;
+        case ValueType::Boolean:
+            return VT_BOOL;
+        case ValueType::Text:
+            return VT_BSTR;
+        case ValueType::Int32:
+            return VT_I4;
+        case ValueType::Date:
+            return VT_DATE;
+        case ValueType::RecordSet:
+            return VT_DISPATCH;
+    }
+    return VT_EMPTY;
+}
+
+std::u16string GuidText(REFGUID guid) {
+    wchar_t text[40] = {};
+    const int chars = StringFromGUID2(guid, text, 40);
+    return chars > 0 ? win32::FromWide(std::wstring_view(text, chars - 1)) : std::u16string();
+}
+
 // Releases a COM pointer at the end of a scope.
 template <class T>
 struct Held {
@@ -142,7 +167,7 @@ void ExpectEvents(ITypeInfo* coclass, const ClassDescription& description) {
     EXPECT_EQ(Name(source.p, MEMBERID_NIL), ToUtf8(identity.EventInterfaceName()));
     TYPEATTR* attributes = nullptr;
     ASSERT_HRESULT_SUCCEEDED(source->GetTypeAttr(&attributes));
-    EXPECT_EQ(ToUtf8(com::GuidText(attributes->guid)), ToUtf8(identity.eventInterfaceId));
+    EXPECT_EQ(ToUtf8(GuidText(attributes->guid)), ToUtf8(identity.eventInterfaceId));
     EXPECT_EQ(attributes->typekind, TKIND_DISPATCH);
     const UINT functions = attributes->cFuncs;
     source->ReleaseTypeAttr(attributes);
@@ -170,7 +195,7 @@ void ExpectTypeLibraryOf(const char* program, const ClassDescription& descriptio
 
     TLIBATTR* attributes = nullptr;
     ASSERT_HRESULT_SUCCEEDED(library->GetLibAttr(&attributes));
-    EXPECT_EQ(ToUtf8(com::GuidText(attributes->guid)), ToUtf8(identity.typeLibrary.id));
+    EXPECT_EQ(ToUtf8(GuidText(attributes->guid)), ToUtf8(identity.typeLibrary.id));
     EXPECT_EQ(attributes->wMajorVerNum, identity.typeLibrary.majorVersion);
     EXPECT_EQ(attributes->wMinorVerNum, identity.typeLibrary.minorVersion);
     library->ReleaseTLibAttr(attributes);
@@ -239,7 +264,7 @@ void ExpectTypeLibraryOf(const char* program, const ClassDescription& descriptio
     alias->ReleaseTypeAttr(aliasAttributes);
     TYPEATTR* aliasedAttributes = nullptr;
     ASSERT_HRESULT_SUCCEEDED(aliased->GetTypeAttr(&aliasedAttributes));
-    EXPECT_EQ(ToUtf8(com::GuidText(aliasedAttributes->guid)), ToUtf8(identity.interfaceId));
+    EXPECT_EQ(ToUtf8(GuidText(aliasedAttributes->guid)), ToUtf8(identity.interfaceId));
     aliased->ReleaseTypeAttr(aliasedAttributes);
 
     if (identity.HasEvents()) {
