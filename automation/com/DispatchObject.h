@@ -20,6 +20,7 @@
 
 #include "automation/com/ComServer.h"
 #include "automation/com/ComValue.h"
+#include "automation/com/MemberArguments.h"
 #include "automation/com/RefCounted.h"
 #include "common/Text.h"
 
@@ -108,9 +109,13 @@ class DispatchObject : public RefCounted<Interface>, public ISupportErrorInfo {
         return nullptr;
     }
 
-    // A late-bound call, through the type information to the vtable slot.
+    // A late-bound call, through the type information to the vtable slot;
+    // a call with more arguments than the member takes is refused.
     virtual HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                                  EXCEPINFO* exception, UINT* badArgument) {
+        if (params != nullptr && TooManyArguments(info_, id, flags, params->cArgs)) {
+            return DISP_E_BADPARAMCOUNT;
+        }
         return info_->Invoke(static_cast<Interface*>(this), id, flags, params, result, exception,
                              badArgument);
     }

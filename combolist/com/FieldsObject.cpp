@@ -111,6 +111,16 @@ HRESULT FieldsObject::get__NewEnum(IUnknown** Result) {
     });
 }
 
+// _NewEnum answers as a property get and as a method: JScript's Enumerator
+// calls it as a method.
+HRESULT FieldsObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO* exception, UINT* badArgument) {
+    if (id == DISPID_NEWENUM && (flags & DISPATCH_METHOD) != 0) {
+        flags |= DISPATCH_PROPERTYGET;
+    }
+    return RecordSetPart::InvokeMember(id, flags, params, result, exception, badArgument);
+}
+
 // A field by its position from 0, or by its name in any case, as in ADO.
 std::size_t FieldsObject::ColumnOf(const VARIANT& index) const {
     const RecordSet& rows = Rows().Rows();

@@ -18,6 +18,10 @@ class FieldsObject final : public RecordSetPart<IComboFields> {
     HRESULT STDMETHODCALLTYPE get_Count(LONG* Result) override;
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** Result) override;
 
+  protected:
+    HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* exception, UINT* badArgument) override;
+
   private:
     std::size_t ColumnOf(const VARIANT& index) const;
 };

@@ -166,21 +166,30 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
 
   protected:
     // rs(0) and rs("Nr"): arguments to the default member Fields go on to
-    // the default member of the fields, Item.
+    // the default member of the fields, Item. Fields is read as any
+    // late-bound call reads it, so that its failure (a closed record set)
+    // reaches the client as an exception with number, source and text.
     HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                          EXCEPINFO* exception, UINT* badArgument) override {
         if (id != DISPID_VALUE || params == nullptr || params->cArgs == 0 ||
             (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0) {
             return RecordSetPart::InvokeMember(id, flags, params, result, exception, badArgument);
         }
-        IComboFields* fields = nullptr;
-        const HRESULT got = get_Fields(&fields);
-        if (FAILED(got)) {
-            return got;
+        DISPPARAMS none{};
+        VARIANT fields;
+        VariantInit(&fields);
+        HRESULT invoked = RecordSetPart::InvokeMember(DISPID_VALUE, DISPATCH_PROPERTYGET, &none,
+                                                      &fields, exception, badArgument);
+        if (SUCCEEDED(invoked)) {
+            invoked = VariantChangeType(&fields, &fields, 0, VT_DISPATCH);
         }
-        const HRESULT invoked = fields->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, flags,
-                                               params, result, exception, badArgument);
-        fields->Release();
+        if (SUCCEEDED(invoked) && V_DISPATCH(&fields) != nullptr) {
+            invoked = V_DISPATCH(&fields)->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT,
+                                                  flags, params, result, exception, badArgument);
+        } else if (SUCCEEDED(invoked)) {
+            invoked = E_UNEXPECTED;
+        }
+        VariantClear(&fields);
         return invoked;
     }
 

@@ -376,6 +376,10 @@ void WindowsCreateVersionDialog::Close() {
         return;
     }
     open_ = false;
+    // A click sent from another thread or process (as UI automation and
+    // accessibility tools click) is handled inside GetMessageW, which
+    // returns only for a posted message: this one ends the modal loop.
+    PostMessageW(dialog_, WM_NULL, 0, 0);
     ShowWindow(dialog_, SW_HIDE);
     if (events_ != nullptr) {
         events_->Form_Unload();

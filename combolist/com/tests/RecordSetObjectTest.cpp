@@ -1,6 +1,7 @@
 // The record set object in-process, on rows made here: the cases that the
 // example database does not hold (an empty list, every value type, a wide
-// integer), the cursor at its ends, and a closed record set.
+// integer), the cursor at its ends, a closed record set, and late-bound
+// calls as scripts make them.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "VXBComboServer.h"
 #include "automation/com/ComValue.h"
@@ -64,6 +66,20 @@ class RecordSetObjectTest : public ::testing::Test {
             fields->Release();
         }
         return result;
+    }
+
+    // A late-bound call of member id, as a script makes it.
+    static HRESULT Invoke(IDispatch* object, DISPID id, WORD flags, std::vector<VARIANT> args,
+                          VARIANT* result, EXCEPINFO* exception = nullptr) {
+        DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+        VariantInit(result);
+        return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, exception,
+                              nullptr);
+    }
+    static DISPID IdOf(IDispatch* object, const wchar_t* name) {
+        DISPID id = DISPID_UNKNOWN;
+        object->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&name), 1, LOCALE_USER_DEFAULT, &id);
+        return id;
     }
 
     std::shared_ptr<const RecordSetTypes> types_;
@@ -180,6 +196,56 @@ TEST_F(RecordSetObjectTest, TheCursorStopsAtItsEndsAndAClosedOneRefusesEverythin
     LONG count = 0;
     EXPECT_EQ(rs_->get_RecordCount(&count), kClosed);
     EXPECT_EQ(rs_->MoveFirst(), kClosed);
+}
+
+// More arguments than a member takes are refused (a script's error 450) and
+// the member is not run; _NewEnum answers also as a method (JScript's
+// Enumerator); the default member of a closed record set fails as every
+// member does, with number, source and text.
+TEST_F(RecordSetObjectTest, LateBoundCallsAsScriptsMakeThem) {
+    RecordSetBuilder builder;
+    builder.AddField(u"Nr", FieldType::Integer);
+    builder.AppendInteger(0, 7);
+    Open(builder.Build());
+    const WORD get = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+    VARIANT zero;
+    V_VT(&zero) = VT_I4;
+    V_I4(&zero) = 0;
+    VARIANT result;
+    EXPECT_EQ(Invoke(rs_, IdOf(rs_, L"MoveNext"), DISPATCH_METHOD, {zero}, &result),
+              DISP_E_BADPARAMCOUNT);
+    VARIANT_BOOL eof = VARIANT_TRUE;
+    rs_->get_EOF(&eof);
+    EXPECT_EQ(eof, VARIANT_FALSE);
+    EXPECT_EQ(Invoke(rs_, IdOf(rs_, L"RecordCount"), get, {zero}, &result), DISP_E_BADPARAMCOUNT);
+    ASSERT_EQ(Invoke(rs_, DISPID_VALUE, get, {zero}, &result), S_OK);  // rs(0)
+    EXPECT_EQ(V_VT(&result), VT_I4);
+    EXPECT_EQ(V_I4(&result), 7);
+    EXPECT_EQ(Invoke(rs_, DISPID_VALUE, get, {zero, zero}, &result), DISP_E_BADPARAMCOUNT);
+
+    IComboFields* fields = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(rs_->get_Fields(&fields));
+    ASSERT_EQ(Invoke(fields, DISPID_NEWENUM, DISPATCH_METHOD, {}, &result), S_OK);
+    ASSERT_EQ(V_VT(&result), VT_UNKNOWN);
+    IEnumVARIANT* enumeration = nullptr;
+    EXPECT_HRESULT_SUCCEEDED(V_UNKNOWN(&result)->QueryInterface(
+        IID_IEnumVARIANT, reinterpret_cast<void**>(&enumeration)));
+    if (enumeration != nullptr) {
+        enumeration->Release();
+    }
+    VariantClear(&result);
+    fields->Release();
+
+    ASSERT_HRESULT_SUCCEEDED(rs_->Close());
+    EXCEPINFO error{};
+    EXPECT_EQ(Invoke(rs_, DISPID_VALUE, get, {zero}, &result, &error), DISP_E_EXCEPTION);
+    EXPECT_EQ(error.scode, kClosed);
+    EXPECT_EQ(com::FromBstr(error.bstrSource), u"VXBComboServer");
+    EXPECT_EQ(ToUtf8(com::FromBstr(error.bstrDescription)),
+              "Der Vorgang ist für ein geschlossenes Objekt nicht zugelassen.");
+    SysFreeString(error.bstrSource);
+    SysFreeString(error.bstrDescription);
+    SysFreeString(error.bstrHelpFile);
 }
 
 }  // namespace

@@ -70,8 +70,30 @@ On Error GoTo 0
 Check "Refresh of a name never defined", Hex(number), "80041389"
 Check "its source", source, "VXBComboServer"
 
+' More arguments than a member takes: error 450, and the member is not run.
+On Error Resume Next
+db.Init 0, 1
+number = Err.Number
+On Error GoTo 0
+Check "Init with an extra argument", number, CLng(450)
+rs.MoveFirst
+On Error Resume Next
+rs.MoveNext 1
+number = Err.Number
+On Error GoTo 0
+Check "MoveNext with an argument", number, CLng(450)
+Check "... and the cursor stays", rs.AbsolutePosition, CLng(1)
+
 rs.Close
 Check "State after Close", rs.State, CLng(0)
+' The default member of a closed record set fails as every member does.
+On Error Resume Next
+Dim closedName : closedName = rs("Name")
+number = Err.Number
+source = Err.Source
+On Error GoTo 0
+Check "rs(""Name"") after Close", number, CLng(3704)
+Check "its source", source, "VXBComboServer"
 Check "a new ComboList after Close", db.ComboList("Kunden").RecordCount, CLng(4)
 Set rs = Nothing
 Set payments = Nothing
