@@ -213,6 +213,12 @@ TEST_F(CreateVersionDialog, ShowsTheRecordInTheLayoutAndSavesItsPicture) {
                         std::filesystem::path(TRX_PICTURE_DIR "/create-version-windows.png")
                             .make_preferred()
                             .wstring()));
+
+    // Save clicked as UI automation and accessibility tools click, by a
+    // message sent from another process: the dialog closes at once.
+    SendMessageW(controls[9].window, BM_CLICK, 0, 0);
+    EXPECT_EQ(program_->Wait(), 0u);
+    EXPECT_EQ(Ini(), kRecord);
 }
 
 TEST_F(CreateVersionDialog, TakesKeysAndTypedValuesAndSaves) {
