@@ -218,9 +218,9 @@ TEST_F(RecordSetObjectTest, LateBoundCallsAsScriptsMakeThem) {
     rs_->get_EOF(&eof);
     EXPECT_EQ(eof, VARIANT_FALSE);
     EXPECT_EQ(Invoke(rs_, IdOf(rs_, L"RecordCount"), get, {zero}, &result), DISP_E_BADPARAMCOUNT);
-    ASSERT_EQ(Invoke(rs_, DISPID_VALUE, get, {zero}, &result), S_OK);  // rs(0)
-    EXPECT_EQ(V_VT(&result), VT_I4);
-    EXPECT_EQ(V_I4(&result), 7);
+    ASSERT_EQ(Invoke(rs_, DISPID_VALUE, get, {zero}, &result), S_OK);  // rs(0), the field
+    EXPECT_EQ(V_VT(&result), VT_DISPATCH);
+    VariantClear(&result);
     EXPECT_EQ(Invoke(rs_, DISPID_VALUE, get, {zero, zero}, &result), DISP_E_BADPARAMCOUNT);
 
     IComboFields* fields = nullptr;
