@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "automation/com/ComValue.h"
 #include "common/Text.h"
 #include "platform/win32/ServerStart.h"
 #include "platform/win32/WideText.h"
@@ -87,7 +86,10 @@ std::vector<KeyValues> ClassKeys(const ClassIdentity& identity, const std::u16st
     return keys;
 }
 
-// The type library's own keys, as RegisterTypeLib writes them machine-wide.
+// The type library's own keys, as RegisterTypeLib writes them, under both
+// platforms: a 32-bit client's automation marshaller looks for the library
+// under win32, a 64-bit one's under win64. The library is filed under the
+// neutral locale, where the marshaller looks for it whatever its own.
 std::vector<KeyValues> TypeLibraryKeys(const ClassIdentity& identity,
                                        const std::u16string& program) {
     const TypeLibraryIdentity& library = identity.typeLibrary;
@@ -95,6 +97,7 @@ std::vector<KeyValues> TypeLibraryKeys(const ClassIdentity& identity,
     const std::u16string folder = program.substr(0, program.find_last_of(u'\\'));
     return {
         {key, library.helpText.empty() ? library.name : library.helpText},
+        {key + u"\\0\\win32", program},
         {key + u"\\0\\win64", program},
         {key + u"\\FLAGS", u"0"},
         {key + u"\\HELPDIR", folder},
@@ -102,22 +105,25 @@ std::vector<KeyValues> TypeLibraryKeys(const ClassIdentity& identity,
 }
 
 // Each key that registration creates at the top, for removal.
-std::vector<std::u16string> TopKeys(const ClassIdentity& identity, bool withTypeLibrary) {
+std::vector<std::u16string> TopKeys(const ClassIdentity& identity) {
     std::vector<std::u16string> keys = {identity.ProgId(), u"CLSID\\" + identity.classId};
     for (const InterfaceEntry& entry : Interfaces(identity)) {
         keys.push_back(u"Interface\\" + entry.id);
     }
-    if (withTypeLibrary) {
-        keys.push_back(u"TypeLib\\" + identity.typeLibrary.id);
-    }
+    keys.push_back(u"TypeLib\\" + identity.typeLibrary.id);
     return keys;
 }
 
-LSTATUS WriteKey(HKEY root, const KeyValues& key) {
+// The registry's two views on 64-bit Windows: 64-bit programs read the first,
+// 32-bit programs the second (below Wow6432Node where a key is redirected).
+// Where a key is shared between them both name the same key.
+constexpr REGSAM kViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+
+LSTATUS WriteKey(HKEY root, REGSAM view, const KeyValues& key) {
     const std::wstring path = L"Software\\Classes\\" + win32::Wide(key.path);
     HKEY handle = nullptr;
     LSTATUS status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                     KEY_SET_VALUE, nullptr, &handle, nullptr);
+                                     KEY_SET_VALUE | view, nullptr, &handle, nullptr);
     if (status != ERROR_SUCCESS) {
         return status;
     }
@@ -138,20 +144,36 @@ LSTATUS WriteKey(HKEY root, const KeyValues& key) {
     return status;
 }
 
-// Removes the keys; a key that is not there is no failure. The first other
-// failure, or ERROR_FILE_NOT_FOUND when none of them was there.
+// Removes one key with everything below it from the view. The key is opened
+// in the view and emptied through its handle, since RegDeleteTreeW would
+// resolve a path in the program's own view.
+LSTATUS DeleteKey(HKEY root, REGSAM view, const std::u16string& key) {
+    const std::wstring path = L"Software\\Classes\\" + win32::Wide(key);
+    HKEY handle = nullptr;
+    LSTATUS status = RegOpenKeyExW(
+        root, path.c_str(), 0,
+        DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | view, &handle);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    status = RegDeleteTreeW(handle, nullptr);
+    RegCloseKey(handle);
+    return status == ERROR_SUCCESS ? RegDeleteKeyExW(root, path.c_str(), view, 0) : status;
+}
+
+// Removes the keys from both views; a key that is not there is no failure.
+// The first other failure, or ERROR_FILE_NOT_FOUND when none of them was
+// there.
 LSTATUS DeleteKeys(HKEY root, const std::vector<std::u16string>& keys) {
     LSTATUS result = ERROR_FILE_NOT_FOUND;
-    for (const std::u16string& key : keys) {
-        const std::wstring path = L"Software\\Classes\\" + win32::Wide(key);
-        const LSTATUS status = RegDeleteTreeW(root, path.c_str());
-        if (status == ERROR_SUCCESS) {
-            RegDeleteKeyW(root, path.c_str());
-        }
-        if (status == ERROR_SUCCESS && result == ERROR_FILE_NOT_FOUND) {
-            result = ERROR_SUCCESS;
-        } else if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-            return status;
+    for (const REGSAM view : kViews) {
+        for (const std::u16string& key : keys) {
+            const LSTATUS status = DeleteKey(root, view, key);
+            if (status == ERROR_SUCCESS && result == ERROR_FILE_NOT_FOUND) {
+                result = ERROR_SUCCESS;
+            } else if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+                return status;
+            }
         }
     }
     return result;
@@ -204,65 +226,44 @@ std::u16string ProgramPath() {
 
 RegistrationResult Add(const ClassIdentity& identity, const std::u16string& program,
                        const Hive& hive) {
-    const bool machine = hive.root == HKEY_LOCAL_MACHINE;
+    // The library must be there and readable before anything names it.
+    // RegisterTypeLib is not used: it files the library under the program's
+    // own platform and view alone, and Wine 8's RegisterTypeLibForUser
+    // registers machine-wide.
+    ITypeLib* library = nullptr;
+    if (const HRESULT loaded = LoadTypeLibEx(win32::Wide(program).c_str(), REGKIND_NONE, &library);
+        FAILED(loaded)) {
+        return {1, identity.ProgId() + u": Die Typbibliothek in '" + program +
+                       u"' lässt sich nicht registrieren (" +
+                       SystemMessage(static_cast<LSTATUS>(loaded)) + u")."};
+    }
+    library->Release();
     std::vector<KeyValues> keys = ClassKeys(identity, program);
-    if (!machine) {
-        // RegisterTypeLibForUser is not relied upon: Wine 8 registers
-        // machine-wide through it. The keys are the same on Windows.
-        const std::vector<KeyValues> library = TypeLibraryKeys(identity, program);
-        keys.insert(keys.end(), library.begin(), library.end());
-    }
-    for (const KeyValues& key : keys) {
-        if (const LSTATUS status = WriteKey(hive.root, key); status != ERROR_SUCCESS) {
-            return Refused(identity, hive, status, true);
+    const std::vector<KeyValues> libraryKeys = TypeLibraryKeys(identity, program);
+    keys.insert(keys.end(), libraryKeys.begin(), libraryKeys.end());
+    for (const REGSAM view : kViews) {
+        for (const KeyValues& key : keys) {
+            if (const LSTATUS status = WriteKey(hive.root, view, key); status != ERROR_SUCCESS) {
+                DeleteKeys(hive.root, TopKeys(identity));
+                return Refused(identity, hive, status, true);
+            }
         }
     }
-    if (machine) {
-        ITypeLib* library = nullptr;
-        std::wstring path = win32::Wide(program);
-        HRESULT result = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
-        if (SUCCEEDED(result)) {
-            std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
-            result = RegisterTypeLib(library, path.data(), folder.data());
-            library->Release();
-        }
-        // RegisterTypeLib files a library with a locale under that locale
-        // alone; the automation marshaller looks for the neutral one (Wine
-        // finds no other), so the library goes there too.
-        const std::u16string& locale = identity.typeLibrary.locale;
-        if (SUCCEEDED(result) && !locale.empty() && locale != u"0") {
-            const std::u16string neutral = u"TypeLib\\" + identity.typeLibrary.id + u"\\" +
-                                           LibraryVersion(identity.typeLibrary) + u"\\0\\win64";
-            result = HRESULT_FROM_WIN32(WriteKey(hive.root, {neutral, program}));
-        }
-        if (FAILED(result)) {
-            DeleteKeys(hive.root, TopKeys(identity, false));
-            return {1, identity.ProgId() + u": Die Typbibliothek in '" + program +
-                           u"' lässt sich nicht registrieren (" +
-                           SystemMessage(static_cast<LSTATUS>(result)) + u")."};
-        }
-    }
-    return {0, identity.ProgId() + u": registriert unter " + hive.name + u" (LocalServer32 \"" +
-                   program + u"\", Typbibliothek " + identity.typeLibrary.name + u" " +
-                   LibraryVersion(identity.typeLibrary) + u")."};
+    return {0, identity.ProgId() + u": registriert unter " + hive.name +
+                   u", 32- und 64-Bit-Ansicht (LocalServer32 \"" + program + u"\", Typbibliothek " +
+                   identity.typeLibrary.name + u" " + LibraryVersion(identity.typeLibrary) + u")."};
 }
 
 RegistrationResult Remove(const ClassIdentity& identity, const Hive& hive) {
-    const bool machine = hive.root == HKEY_LOCAL_MACHINE;
-    if (machine) {
-        // Removes the library's keys and the interfaces it registered.
-        UnRegisterTypeLib(GuidOf(identity.typeLibrary.id),
-                          static_cast<WORD>(identity.typeLibrary.majorVersion),
-                          static_cast<WORD>(identity.typeLibrary.minorVersion), 0, SYS_WIN64);
-    }
-    const LSTATUS status = DeleteKeys(hive.root, TopKeys(identity, true));
+    const LSTATUS status = DeleteKeys(hive.root, TopKeys(identity));
     if (status == ERROR_FILE_NOT_FOUND) {
         return {0, identity.ProgId() + u": war unter " + hive.name + u" nicht registriert."};
     }
     if (status != ERROR_SUCCESS) {
         return Refused(identity, hive, status, false);
     }
-    return {0, identity.ProgId() + u": Registrierung unter " + hive.name + u" entfernt."};
+    return {0, identity.ProgId() + u": Registrierung unter " + hive.name +
+                   u" entfernt (32- und 64-Bit-Ansicht)."};
 }
 
 }  // namespace

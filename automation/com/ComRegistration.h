@@ -23,8 +23,9 @@ struct RegistrationResult {
 // Carries out the switch for the class of the program at programPath, whose
 // type library is its own resource. Machine-wide under
 // HKEY_LOCAL_MACHINE\Software\Classes (needs administrator rights), per user
-// under HKEY_CURRENT_USER\Software\Classes. Unregistering what is not there
-// succeeds.
+// under HKEY_CURRENT_USER\Software\Classes; each in the registry's 64-bit and
+// 32-bit view, so that clients of either kind find the class. Unregistering
+// what is not there succeeds.
 RegistrationResult Register(RegistrationSwitch which, const ClassIdentity& identity,
                             const std::u16string& programPath);
 
