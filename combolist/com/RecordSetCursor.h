@@ -28,6 +28,8 @@ inline constexpr std::int32_t kErrObjectClosed = 3704;
 
 // Error 3021, at BOF or EOF.
 AutomationError NoCurrentRecord();
+// Error 3001: an argument of the wrong type, out of range or in conflict.
+AutomationError InvalidArgument();
 
 class RecordSetCursor {
   public:
@@ -36,6 +38,11 @@ class RecordSetCursor {
 
     // The rows; error 3704 once closed.
     const RecordSet& Rows() const;
+    // The same, shared, for another cursor over them.
+    RecordSetRef SharedRows() const {
+        Rows();
+        return rows_;
+    }
     long Count() const { return static_cast<long>(Rows().RecordCount()); }
     // -1 before the first record (BOF), Count() after the last (EOF).
     long Position() const { return position_; }
@@ -46,8 +53,27 @@ class RecordSetCursor {
     std::size_t Current() const;
     void Close();
 
+    // The current record's bookmark: its number from 1 in the rows, as a
+    // double (VT_R8), the kind of bookmark that ADO's client cursor gives.
+    double Bookmark() const { return static_cast<double>(Current()) + 1; }
+    // The position of a bookmark, or of one of ADO's start places (an
+    // integer: 0 the current record, 1 the first, 2 the last); error 3001
+    // for anything else.
+    long PositionOf(const VARIANT& start) const;
+
+    // A field by its position from 0, or by its name in any case, as in ADO;
+    // error 3265 for none.
+    std::size_t ColumnOf(const VARIANT& index) const;
+
     // The field's type as ADO names it (DataTypeEnum).
     long TypeOf(std::size_t column);
+    // What ADO tells of a field beside its type. A detached set knows no
+    // column definitions: the defined size of a text or binary field is its
+    // longest value, a decimal's precision and scale its most digits.
+    long DefinedSize(std::size_t column);
+    unsigned char Precision(std::size_t column);
+    unsigned char NumericScale(std::size_t column);
+    long Attributes(std::size_t column);
     // The value as the VARIANT of the type a client expects; NULL is VT_NULL.
     HRESULT ToVariant(std::size_t record, std::size_t column, VARIANT* out);
     // The length of the value: characters of a text, bytes of a binary

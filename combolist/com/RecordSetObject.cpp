@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "VXBComboServer.h"
+#include "automation/com/ComValue.h"
 #include "combolist/com/FieldsObject.h"
 #include "combolist/com/RecordSetPart.h"
 
@@ -89,10 +93,10 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
         });
     }
     HRESULT STDMETHODCALLTYPE MoveFirst() override {
-        return Guarded([&] { return Move(0); });
+        return Guarded([&] { return MoveToFirstOrLast(0); });
     }
     HRESULT STDMETHODCALLTYPE MoveLast() override {
-        return Guarded([&] { return Move(Rows().Count() - 1); });
+        return Guarded([&] { return MoveToFirstOrLast(Rows().Count() - 1); });
     }
     // Past the last record lies EOF, before the first BOF; a step from
     // there is ADO's error 3021.
@@ -114,21 +118,24 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
             return S_OK;
         });
     }
-    // The records from the current one on (Rows of them, or all with -1) in
-    // one array of fields x records, as ADO's GetRows; the cursor moves past
-    // the last one given.
-    HRESULT STDMETHODCALLTYPE GetRows(LONG Rows_, VARIANT* Result) override {
+    // The records from Start on (the current one unless given; Rows of
+    // them, or all with -1) in one array of fields x records, as ADO's
+    // GetRows, of the fields given (a name, a position or an array of them;
+    // all unless given). The cursor moves past the last record given.
+    HRESULT STDMETHODCALLTYPE GetRows(LONG Rows_, VARIANT Start, VARIANT Fields,
+                                      VARIANT* Result) override {
         return Guarded([&] {
             if (Result == nullptr) {
                 return E_POINTER;
             }
             VariantInit(Result);
             com::RecordSetCursor& cursor = Rows();
-            const std::size_t first = cursor.Current();
+            const std::size_t first = Record(StartOf(Start));
+            const std::vector<std::size_t> columns = ColumnsOf(Fields);
             const std::size_t left = static_cast<std::size_t>(cursor.Count()) - first;
             const std::size_t count =
                 Rows_ < 0 ? left : std::min(left, static_cast<std::size_t>(Rows_));
-            const std::size_t fields = cursor.Rows().FieldCount();
+            const std::size_t fields = columns.size();
             SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(fields), 0},
                                         {static_cast<ULONG>(count), 0}};
             SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
@@ -141,7 +148,7 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
             // The first index (the field) varies fastest.
             for (std::size_t r = 0; r < count && SUCCEEDED(filled); ++r) {
                 for (std::size_t c = 0; c < fields && SUCCEEDED(filled); ++c) {
-                    filled = cursor.ToVariant(first + r, c, &cells[r * fields + c]);
+                    filled = cursor.ToVariant(first + r, columns[c], &cells[r * fields + c]);
                 }
             }
             SafeArrayUnaccessData(array);
@@ -153,6 +160,137 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
             V_ARRAY(Result) = array;
             cursor.MoveTo(static_cast<long>(first + count));
             return S_OK;
+        });
+    }
+    // NumRecords records on from Start (the current record unless given);
+    // beyond the ends the cursor stands at BOF or EOF. A step on from BOF or
+    // EOF the way it faces is error 3021, as in ADO.
+    HRESULT STDMETHODCALLTYPE Move(LONG NumRecords, VARIANT Start) override {
+        return Guarded([&] {
+            com::RecordSetCursor& cursor = Rows();
+            long from = cursor.Position();
+            if (Missing(Start)) {
+                if ((NumRecords <= 0 && cursor.Bof()) || (NumRecords >= 0 && cursor.Eof())) {
+                    throw com::NoCurrentRecord();
+                }
+            } else {
+                from = StartOf(Start);
+            }
+            const long to = from + NumRecords;
+            cursor.MoveTo(std::clamp(to, -1L, cursor.Count()));
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Bookmark(VARIANT* Result) override {
+        return Guarded([&] {
+            if (Result == nullptr) {
+                return E_POINTER;
+            }
+            const double bookmark = Rows().Bookmark();
+            VariantInit(Result);
+            V_VT(Result) = VT_R8;
+            V_R8(Result) = bookmark;
+            return S_OK;
+        });
+    }
+    // Only a bookmark that this record set gave (or a clone of it).
+    HRESULT STDMETHODCALLTYPE put_Bookmark(VARIANT Bookmark) override {
+        return Guarded([&] {
+            VARIANT* given = &Bookmark;
+            while (V_VT(given) == (VT_VARIANT | VT_BYREF)) {
+                given = V_VARIANTREF(given);
+            }
+            if (V_VT(given) != VT_R8 && V_VT(given) != (VT_R8 | VT_BYREF)) {
+                throw com::InvalidArgument();
+            }
+            Rows().MoveTo(Rows().PositionOf(*given));
+            return S_OK;
+        });
+    }
+    // Another record set over the same rows, with a cursor of its own on the
+    // first record; its bookmarks are this one's. Read-only either way.
+    HRESULT STDMETHODCALLTYPE Clone(LONG LockType, IComboRecordSet** Result) override {
+        return Guarded([&] {
+            constexpr long kAdLockUnspecified = -1;
+            constexpr long kAdLockReadOnly = 1;
+            if (Result == nullptr) {
+                return E_POINTER;
+            }
+            *Result = nullptr;
+            if (LockType != kAdLockUnspecified && LockType != kAdLockReadOnly) {
+                throw com::InvalidArgument();
+            }
+            auto* clone = new RecordSetObject(Types(), Rows().SharedRows(), Server());
+            clone->AddRef();
+            *Result = clone;
+            return S_OK;
+        });
+    }
+    // True when the record set does all that is asked (CursorOptionEnum):
+    // hold its records, move back, bookmarks and positions; no changes.
+    HRESULT STDMETHODCALLTYPE Supports(LONG CursorOptions, VARIANT_BOOL* Result) override {
+        return Guarded([&] {
+            constexpr long kAdHoldRecords = 0x100;
+            constexpr long kAdMovePrevious = 0x200;
+            constexpr long kAdBookmark = 0x2000;
+            constexpr long kAdApproxPosition = 0x4000;
+            constexpr long kSupported =
+                kAdHoldRecords | kAdMovePrevious | kAdBookmark | kAdApproxPosition;
+            Rows().Rows();
+            return Flag((CursorOptions & ~kSupported) == 0, Result);
+        });
+    }
+    // The records from the current one on (NumRows of them, or all with -1)
+    // as text, as ADO's GetString in its one format (adClipString): each
+    // value as text, NULL as NullExpr, values separated by ColumnDelimiter
+    // (a tab unless given), each record ended by RowDelimiter (a carriage
+    // return unless given). The cursor moves past the last record given.
+    HRESULT STDMETHODCALLTYPE GetString(LONG StringFormat, LONG NumRows, VARIANT ColumnDelimiter,
+                                        VARIANT RowDelimiter, VARIANT NullExpr,
+                                        BSTR* Result) override {
+        return Guarded([&] {
+            constexpr long kAdClipString = 2;
+            if (Result == nullptr) {
+                return E_POINTER;
+            }
+            *Result = nullptr;
+            if (StringFormat != kAdClipString) {
+                throw com::InvalidArgument();
+            }
+            const std::u16string columnEnd = TextOf(ColumnDelimiter, u"\t");
+            const std::u16string rowEnd = TextOf(RowDelimiter, u"\r");
+            const std::u16string null = TextOf(NullExpr, u"");
+            com::RecordSetCursor& cursor = Rows();
+            const std::size_t first = cursor.Current();
+            const std::size_t left = static_cast<std::size_t>(cursor.Count()) - first;
+            const std::size_t count =
+                NumRows < 0 ? left : std::min(left, static_cast<std::size_t>(NumRows));
+            const std::size_t fields = cursor.Rows().FieldCount();
+            std::u16string text;
+            for (std::size_t r = first; r < first + count; ++r) {
+                for (std::size_t c = 0; c < fields; ++c) {
+                    if (c > 0) {
+                        text += columnEnd;
+                    }
+                    VARIANT value;
+                    HRESULT made = cursor.ToVariant(r, c, &value);
+                    if (SUCCEEDED(made) && V_VT(&value) == VT_NULL) {
+                        text += null;
+                    } else if (SUCCEEDED(made)) {
+                        made = VariantChangeType(&value, &value, 0, VT_BSTR);
+                        if (SUCCEEDED(made)) {
+                            text += com::FromBstr(V_BSTR(&value));
+                        }
+                    }
+                    VariantClear(&value);
+                    if (FAILED(made)) {
+                        return made;
+                    }
+                }
+                text += rowEnd;
+            }
+            cursor.MoveTo(static_cast<long>(first + count));
+            return com::Store(Value(text), Result);
         });
     }
     // Closes this cursor alone: the list's rows stay in the server for the
@@ -185,7 +323,82 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
     }
 
   private:
-    HRESULT Move(long position) {
+    // An optional argument that the caller left out.
+    static bool Missing(const VARIANT& given) {
+        return V_VT(&given) == VT_EMPTY ||
+               (V_VT(&given) == VT_ERROR && V_ERROR(&given) == DISP_E_PARAMNOTFOUND);
+    }
+    // Where an optional Start points: the current position unless given.
+    long StartOf(const VARIANT& start) const {
+        return Missing(start) ? Rows().Position() : Rows().PositionOf(start);
+    }
+    // The record at a position; error 3021 at BOF or EOF.
+    std::size_t Record(long position) const {
+        if (position < 0 || position >= Rows().Count()) {
+            throw com::NoCurrentRecord();
+        }
+        return static_cast<std::size_t>(position);
+    }
+    // The columns that GetRows's Fields names: all when left out.
+    std::vector<std::size_t> ColumnsOf(const VARIANT& fields) const {
+        const com::RecordSetCursor& cursor = Rows();
+        std::vector<std::size_t> columns;
+        const VARIANT* given = &fields;
+        while (V_VT(given) == (VT_VARIANT | VT_BYREF)) {
+            given = V_VARIANTREF(given);
+        }
+        if (Missing(*given)) {
+            for (std::size_t c = 0; c < cursor.Rows().FieldCount(); ++c) {
+                columns.push_back(c);
+            }
+        } else if ((V_VT(given) & VT_ARRAY) != 0) {
+            SAFEARRAY* array = (V_VT(given) & VT_BYREF) != 0 ? *V_ARRAYREF(given) : V_ARRAY(given);
+            const VARTYPE type = V_VT(given) & VT_TYPEMASK;
+            LONG low = 0;
+            LONG high = -1;
+            if (array == nullptr || SafeArrayGetDim(array) != 1 ||
+                (type != VT_VARIANT && type != VT_BSTR)) {
+                throw com::InvalidArgument();
+            }
+            SafeArrayGetLBound(array, 1, &low);
+            SafeArrayGetUBound(array, 1, &high);
+            for (LONG i = low; i <= high; ++i) {
+                VARIANT item;
+                VariantInit(&item);
+                if (type == VT_VARIANT) {
+                    SafeArrayGetElement(array, &i, &item);
+                } else {
+                    V_VT(&item) = VT_BSTR;
+                    SafeArrayGetElement(array, &i, &V_BSTR(&item));
+                }
+                try {
+                    columns.push_back(cursor.ColumnOf(item));
+                } catch (...) {
+                    VariantClear(&item);
+                    throw;
+                }
+                VariantClear(&item);
+            }
+        } else {
+            columns.push_back(cursor.ColumnOf(*given));
+        }
+        return columns;
+    }
+    // An optional text argument, or its default when left out.
+    static std::u16string TextOf(const VARIANT& given, std::u16string_view fallback) {
+        if (Missing(given)) {
+            return std::u16string(fallback);
+        }
+        VARIANT text;
+        VariantInit(&text);
+        if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&given), 0, VT_BSTR))) {
+            throw com::InvalidArgument();
+        }
+        std::u16string out = com::FromBstr(V_BSTR(&text));
+        VariantClear(&text);
+        return out;
+    }
+    HRESULT MoveToFirstOrLast(long position) {
         com::RecordSetCursor& cursor = Rows();
         if (cursor.Count() == 0) {
             throw com::NoCurrentRecord();
