@@ -3,10 +3,12 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <utility>
 
 #include "automation/com/ComValue.h"
+#include "common/RecordSetQuery.h"
 
 namespace trx::com {
 
@@ -38,7 +40,104 @@ AutomationError InvalidArgument() {
 }
 
 RecordSetCursor::RecordSetCursor(RecordSetRef rows)
-    : rows_(std::move(rows)), wide_(rows_->FieldCount(), -1) {}
+    : rows_(std::move(rows)), wide_(rows_->FieldCount(), -1) {
+    Order();
+}
+
+namespace {
+
+// A criterion's error as ADO gives it: 3265 for a field not there, else 3001.
+[[noreturn]] void Refuse(const RecordSetQueryError& error) {
+    if (error.kind() == RecordSetQueryError::Kind::UnknownField) {
+        throw AutomationError(kErrItemNotFound, u"",
+                              u"Das Objekt ist in der Auflistung, die dem angeforderten Namen "
+                              u"bzw. dem angeforderten Ordinalverweis entspricht, nicht "
+                              u"vorhanden.");
+    }
+    throw InvalidArgument();
+}
+
+}  // namespace
+
+void RecordSetCursor::Order() {
+    std::vector<std::size_t> all(rows_->RecordCount());
+    for (std::size_t r = 0; r < all.size(); ++r) {
+        all[r] = r;
+    }
+    try {
+        if (!sort_.empty()) {
+            all = SortRecords(*rows_, std::move(all), sort_);
+        }
+        if (!filter_.empty()) {
+            all = trx::FilterRecords(*rows_, all, filter_);
+        } else if (!filterRecords_.empty()) {
+            std::vector<char> kept(rows_->RecordCount(), 0);
+            for (std::size_t record : filterRecords_) {
+                kept[record] = 1;
+            }
+            std::erase_if(all, [&](std::size_t record) { return kept[record] == 0; });
+        }
+    } catch (const RecordSetQueryError& error) {
+        Refuse(error);
+    }
+    order_ = std::move(all);
+    position_ = 0;
+}
+
+void RecordSetCursor::SetSort(std::u16string sort) {
+    Rows();
+    std::swap(sort_, sort);
+    try {
+        Order();
+    } catch (...) {
+        sort_ = std::move(sort);
+        throw;
+    }
+}
+
+void RecordSetCursor::SetFilter(std::u16string criteria) {
+    Rows();
+    std::u16string text = std::move(filter_);
+    std::vector<std::size_t> records = std::move(filterRecords_);
+    filter_ = std::move(criteria);
+    filterRecords_.clear();
+    try {
+        Order();
+    } catch (...) {
+        filter_ = std::move(text);
+        filterRecords_ = std::move(records);
+        throw;
+    }
+}
+
+void RecordSetCursor::SetFilter(std::vector<std::size_t> records) {
+    Rows();
+    for (std::size_t record : records) {
+        if (record >= rows_->RecordCount()) {
+            throw InvalidArgument();
+        }
+    }
+    filter_.clear();
+    filterRecords_ = std::move(records);
+    Order();
+}
+
+long RecordSetCursor::Find(std::u16string_view criterion, long from, bool forward) const {
+    const RecordSet& rows = Rows();
+    try {
+        const RecordSetCriterion find = ParseRecordSetCriterion(rows, criterion);
+        const long step = forward ? 1 : -1;
+        long at = from;
+        for (; at >= 0 && at < Count(); at += step) {
+            if (find.Matches(rows, RecordAt(at))) {
+                return at;
+            }
+        }
+        return forward ? Count() : -1;
+    } catch (const RecordSetQueryError& error) {
+        Refuse(error);
+    }
+}
 
 const RecordSet& RecordSetCursor::Rows() const {
     if (!open_) {
@@ -57,7 +156,7 @@ std::size_t RecordSetCursor::Current() const {
     if (Bof() || Eof()) {
         throw NoCurrentRecord();
     }
-    return static_cast<std::size_t>(position_);
+    return RecordAt(position_);
 }
 
 long RecordSetCursor::PositionOf(const VARIANT& start) const {
@@ -69,8 +168,15 @@ long RecordSetCursor::PositionOf(const VARIANT& start) const {
     VariantInit(&value);
     if (V_VT(given) == VT_R8 || V_VT(given) == (VT_R8 | VT_BYREF)) {
         const double bookmark = V_VT(given) == VT_R8 ? V_R8(given) : *V_R8REF(given);
-        if (bookmark >= 1 && bookmark <= Count() && bookmark == static_cast<long>(bookmark)) {
-            return static_cast<long>(bookmark) - 1;
+        // A bookmark is a record's number in the rows; its position in the
+        // order, if the filter keeps it.
+        if (bookmark >= 1 && bookmark <= static_cast<double>(Rows().RecordCount()) &&
+            bookmark == std::floor(bookmark)) {
+            const auto record = static_cast<std::size_t>(bookmark) - 1;
+            const auto found = std::find(order_.begin(), order_.end(), record);
+            if (found != order_.end()) {
+                return static_cast<long>(found - order_.begin());
+            }
         }
         throw InvalidArgument();
     }

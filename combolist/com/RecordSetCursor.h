@@ -12,6 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "automation/Value.h"
@@ -43,15 +45,38 @@ class RecordSetCursor {
         Rows();
         return rows_;
     }
-    long Count() const { return static_cast<long>(Rows().RecordCount()); }
+    // The records that the cursor passes: all of the rows, or those that its
+    // filter keeps, in its sort order.
+    long Count() const {
+        Rows();
+        return static_cast<long>(order_.size());
+    }
+    // The record (in the rows) at a position of the cursor's order.
+    std::size_t RecordAt(long position) const {
+        return order_.at(static_cast<std::size_t>(position));
+    }
     // -1 before the first record (BOF), Count() after the last (EOF).
     long Position() const { return position_; }
     void MoveTo(long position);
     bool Bof() const { return position_ < 0 || Count() == 0; }
     bool Eof() const { return position_ >= Count() || Count() == 0; }
-    // The record the cursor stands on; error 3021 at BOF or EOF.
+    // The record (in the rows) the cursor stands on; error 3021 at BOF or EOF.
     std::size_t Current() const;
     void Close();
+
+    // Sorts by fields ("Name ASC, Nr DESC"; empty: the rows' order) and
+    // keeps the records that a filter criterion meets, or those of a list
+    // (empty: all); then stands on the first record. Errors 3001 and 3265
+    // for a text that cannot be read or a field not there.
+    void SetSort(std::u16string sort);
+    const std::u16string& Sort() const { return sort_; }
+    void SetFilter(std::u16string criteria);
+    void SetFilter(std::vector<std::size_t> records);
+    const std::u16string& FilterText() const { return filter_; }
+    const std::vector<std::size_t>& FilterRecords() const { return filterRecords_; }
+    // The position of the next record from `from` on, in the direction
+    // given, that the criterion meets; -1 or Count() for none.
+    long Find(std::u16string_view criterion, long from, bool forward) const;
 
     // The current record's bookmark: its number from 1 in the rows, as a
     // double (VT_R8), the kind of bookmark that ADO's client cursor gives.
@@ -83,7 +108,13 @@ class RecordSetCursor {
   private:
     bool Wide(std::size_t column);
 
+    void Order();
+
     RecordSetRef rows_;
+    std::vector<std::size_t> order_;
+    std::u16string sort_;
+    std::u16string filter_;
+    std::vector<std::size_t> filterRecords_;
     long position_ = 0;
     bool open_ = true;
     std::vector<signed char> wide_;

@@ -63,6 +63,15 @@ std::vector<ComInterface> RecordSetInterfaces() {
                         {u"VARIANT", u"RowDelimiter", {}, true},
                         {u"VARIANT", u"NullExpr", {}, true}},
                        u"BSTR"),
+             ComGet(0x11, u"Sort", u"BSTR"),
+             ComPut(0x11, u"Sort", {u"BSTR", u"Sort"}),
+             ComGet(0x12, u"Filter", u"VARIANT"),
+             ComPut(0x12, u"Filter", {u"VARIANT", u"Criteria"}),
+             ComMethod(0x13, u"Find",
+                       {{u"BSTR", u"Criteria"},
+                        {u"long", u"SkipRecords", u"0"},
+                        {u"long", u"SearchDirection", u"1"},
+                        {u"VARIANT", u"Start", {}, true}}),
          }},
     };
 }

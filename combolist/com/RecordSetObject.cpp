@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ namespace {
 constexpr long kAdPosUnknown = -1;
 constexpr long kAdPosBOF = -2;
 constexpr long kAdPosEOF = -3;
+
+// Filter without criteria (FilterGroupEnum).
+constexpr long kAdFilterNone = 0;
 
 // State (ObjectStateEnum).
 constexpr long kAdStateClosed = 0;
@@ -148,7 +152,8 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
             // The first index (the field) varies fastest.
             for (std::size_t r = 0; r < count && SUCCEEDED(filled); ++r) {
                 for (std::size_t c = 0; c < fields && SUCCEEDED(filled); ++c) {
-                    filled = cursor.ToVariant(first + r, columns[c], &cells[r * fields + c]);
+                    filled = cursor.ToVariant(cursor.RecordAt(static_cast<long>(first + r)),
+                                              columns[c], &cells[r * fields + c]);
                 }
             }
             SafeArrayUnaccessData(array);
@@ -261,13 +266,14 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
             const std::u16string rowEnd = TextOf(RowDelimiter, u"\r");
             const std::u16string null = TextOf(NullExpr, u"");
             com::RecordSetCursor& cursor = Rows();
-            const std::size_t first = cursor.Current();
+            const std::size_t first = Record(cursor.Position());
             const std::size_t left = static_cast<std::size_t>(cursor.Count()) - first;
             const std::size_t count =
                 NumRows < 0 ? left : std::min(left, static_cast<std::size_t>(NumRows));
             const std::size_t fields = cursor.Rows().FieldCount();
             std::u16string text;
-            for (std::size_t r = first; r < first + count; ++r) {
+            for (std::size_t at = first; at < first + count; ++at) {
+                const std::size_t r = cursor.RecordAt(static_cast<long>(at));
                 for (std::size_t c = 0; c < fields; ++c) {
                     if (c > 0) {
                         text += columnEnd;
@@ -291,6 +297,107 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
             }
             cursor.MoveTo(static_cast<long>(first + count));
             return com::Store(Value(text), Result);
+        });
+    }
+    // The sort order of this record set alone; another copy of the list
+    // keeps its own.
+    HRESULT STDMETHODCALLTYPE get_Sort(BSTR* Result) override {
+        return Guarded([&] {
+            Rows().Rows();
+            return com::Store(Value(Rows().Sort()), Result);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_Sort(BSTR Sort) override {
+        return Guarded([&] {
+            Rows().SetSort(com::FromBstr(Sort));
+            return S_OK;
+        });
+    }
+    // The filter: criteria as text, adFilterNone (0), or the bookmarks of
+    // the records to keep, as an array.
+    HRESULT STDMETHODCALLTYPE get_Filter(VARIANT* Result) override {
+        return Guarded([&] {
+            if (Result == nullptr) {
+                return E_POINTER;
+            }
+            VariantInit(Result);
+            com::RecordSetCursor& cursor = Rows();
+            if (!cursor.FilterText().empty()) {
+                V_VT(Result) = VT_BSTR;
+                V_BSTR(Result) = com::ToBstr(cursor.FilterText());
+                return V_BSTR(Result) == nullptr ? E_OUTOFMEMORY : S_OK;
+            }
+            const std::vector<std::size_t>& records = cursor.FilterRecords();
+            if (records.empty()) {
+                V_VT(Result) = VT_I4;
+                V_I4(Result) = kAdFilterNone;
+                return S_OK;
+            }
+            SAFEARRAY* array =
+                SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(records.size()));
+            if (array == nullptr) {
+                return E_OUTOFMEMORY;
+            }
+            VARIANT* items = nullptr;
+            SafeArrayAccessData(array, reinterpret_cast<void**>(&items));
+            for (std::size_t i = 0; i < records.size(); ++i) {
+                V_VT(&items[i]) = VT_R8;
+                V_R8(&items[i]) = static_cast<double>(records[i]) + 1;
+            }
+            SafeArrayUnaccessData(array);
+            V_VT(Result) = VT_ARRAY | VT_VARIANT;
+            V_ARRAY(Result) = array;
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_Filter(VARIANT Criteria) override {
+        return Guarded([&] {
+            com::RecordSetCursor& cursor = Rows();
+            const VARIANT* given = &Criteria;
+            while (V_VT(given) == (VT_VARIANT | VT_BYREF)) {
+                given = V_VARIANTREF(given);
+            }
+            if (V_VT(given) == VT_BSTR) {
+                cursor.SetFilter(com::FromBstr(V_BSTR(given)));
+            } else if ((V_VT(given) & VT_ARRAY) != 0) {
+                cursor.SetFilter(BookmarksOf(*given));
+            } else {
+                // adFilterNone, or adFilterFetchedRecords: here every record.
+                constexpr long kAdFilterFetchedRecords = 3;
+                VARIANT number;
+                VariantInit(&number);
+                if (FAILED(VariantChangeType(&number, const_cast<VARIANT*>(given), 0, VT_I4)) ||
+                    (V_I4(&number) != kAdFilterNone && V_I4(&number) != kAdFilterFetchedRecords)) {
+                    throw com::InvalidArgument();
+                }
+                cursor.SetFilter(std::u16string());
+            }
+            return S_OK;
+        });
+    }
+    // The next record from Start (the current one unless given), SkipRecords
+    // on, forward (1) or backward (-1), that meets one criterion; none found
+    // leaves the cursor at EOF or BOF.
+    HRESULT STDMETHODCALLTYPE Find(BSTR Criteria, LONG SkipRecords, LONG SearchDirection,
+                                   VARIANT Start) override {
+        return Guarded([&] {
+            constexpr long kAdSearchForward = 1;
+            constexpr long kAdSearchBackward = -1;
+            if (SearchDirection != kAdSearchForward && SearchDirection != kAdSearchBackward) {
+                throw com::InvalidArgument();
+            }
+            com::RecordSetCursor& cursor = Rows();
+            long from = cursor.Position();
+            if (Missing(Start)) {
+                Record(from);
+            } else {
+                from = StartOf(Start);
+            }
+            const long step = SearchDirection == kAdSearchForward ? SkipRecords : -SkipRecords;
+            const long to = std::clamp(from + step, -1L, cursor.Count());
+            cursor.MoveTo(
+                cursor.Find(com::FromBstr(Criteria), to, SearchDirection == kAdSearchForward));
+            return S_OK;
         });
     }
     // Closes this cursor alone: the list's rows stay in the server for the
@@ -383,6 +490,35 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
             columns.push_back(cursor.ColumnOf(*given));
         }
         return columns;
+    }
+    // The records of an array of bookmarks.
+    std::vector<std::size_t> BookmarksOf(const VARIANT& given) const {
+        SAFEARRAY* array = (V_VT(&given) & VT_BYREF) != 0 ? *V_ARRAYREF(&given) : V_ARRAY(&given);
+        LONG low = 0;
+        LONG high = -1;
+        if (array == nullptr || SafeArrayGetDim(array) != 1 ||
+            (V_VT(&given) & VT_TYPEMASK) != VT_VARIANT) {
+            throw com::InvalidArgument();
+        }
+        SafeArrayGetLBound(array, 1, &low);
+        SafeArrayGetUBound(array, 1, &high);
+        std::vector<std::size_t> records;
+        for (LONG i = low; i <= high; ++i) {
+            VARIANT item;
+            VariantInit(&item);
+            SafeArrayGetElement(array, &i, &item);
+            const bool bookmark = V_VT(&item) == VT_R8;
+            const double number = bookmark ? V_R8(&item) : 0;
+            VariantClear(&item);
+            if (!bookmark || number < 1 || number != std::floor(number)) {
+                throw com::InvalidArgument();
+            }
+            records.push_back(static_cast<std::size_t>(number) - 1);
+        }
+        if (records.empty()) {
+            throw com::InvalidArgument();
+        }
+        return records;
     }
     // An optional text argument, or its default when left out.
     static std::u16string TextOf(const VARIANT& given, std::u16string_view fallback) {

@@ -1,6 +1,7 @@
 ' The record set as a combo-filling program reads a detached, read-only ADO
 ' record set: Move from a start, Bookmark, GetRows with all its arguments,
-' Clone, Supports, the fields' sizes and GetString, with ADO's errors.
+' Clone, Supports, the fields' sizes, GetString, Sort, Filter and Find, with
+' ADO's errors.
 ' Argument: the database file as its driver opens it.
 
 Dim connect : connect = "Driver=SQLite3;Database=" & WScript.Arguments(0)
@@ -74,6 +75,40 @@ Check "EOF after GetString", rs.EOF, True
 rs.Move -2
 text = rs.GetString(2, 1, ";", "|", "-")
 Check "GetString with delimiters", Right(text, 6), ";1004|"
+
+rs.Sort = "Nr DESC"
+Check "Sort", rs("Nr").Value, CLng(1005)
+Check "Sort reads back", rs.Sort, "Nr DESC"
+Dim other : Set other = db.ComboList("Kunden")
+Check "another copy keeps its order", other("Nr").Value, CLng(1001)
+rs.Filter = "Nr > 1001 AND Nr < 1005"
+Check "Filter", rs.RecordCount, CLng(2)
+Check "filtered and sorted", rs("Nr").Value, CLng(1004)
+Check "another copy keeps all its records", other.RecordCount, CLng(4)
+rs.Filter = Array(mark)
+Check "Filter by bookmarks", rs.RecordCount & "/" & rs("Nr").Value, "1/1004"
+rs.Filter = 0
+Check "adFilterNone", rs.RecordCount, CLng(4)
+On Error Resume Next
+rs.Filter = "Lieferant = 1"
+number = Err.Number
+On Error GoTo 0
+Check "Filter by a field not there", number, CLng(3265)
+rs.Sort = ""
+rs.Find "Nr >= 1002"
+Check "Find", rs("Nr").Value, CLng(1002)
+rs.Find "Nr >= 1002", 1
+Check "Find, skipping the current record", rs("Nr").Value, CLng(1004)
+rs.Find "Nr < 1002", 0, -1
+Check "Find backward", rs("Nr").Value, CLng(1001)
+rs.Find "Nr = 1"
+Check "Find without a match stops at EOF", rs.EOF, True
+On Error Resume Next
+rs.Find "Nr = 1 AND Nr = 2", 0, 1, 1
+number = Err.Number
+On Error GoTo 0
+Check "Find with two criteria", number, CLng(3001)
+Set other = Nothing
 
 Set rs = Nothing
 Set db = Nothing
