@@ -72,6 +72,13 @@ std::vector<ComInterface> RecordSetInterfaces() {
                         {u"long", u"SkipRecords", u"0"},
                         {u"long", u"SearchDirection", u"1"},
                         {u"VARIANT", u"Start", {}, true}}),
+             ComMethod(0x14, u"AddNew",
+                       {{u"VARIANT", u"FieldList", {}, true}, {u"VARIANT", u"Values", {}, true}}),
+             ComMethod(0x15, u"Update",
+                       {{u"VARIANT", u"Fields", {}, true}, {u"VARIANT", u"Values", {}, true}}),
+             ComMethod(0x16, u"Delete", {{u"long", u"AffectRecords", u"1"}}),
+             ComMethod(0x17, u"CancelUpdate"),
+             ComMethod(0x18, u"UpdateBatch", {{u"long", u"AffectRecords", u"3"}}),
          }},
     };
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 #include <string>
 #include <string_view>
@@ -23,6 +24,9 @@ namespace {
 constexpr long kAdPosUnknown = -1;
 constexpr long kAdPosBOF = -2;
 constexpr long kAdPosEOF = -3;
+
+// A change to a record set that does not allow it (adErrFeatureNotAvailable).
+constexpr std::int32_t kErrNotSupported = 3251;
 
 // Filter without criteria (FilterGroupEnum).
 constexpr long kAdFilterNone = 0;
@@ -400,6 +404,13 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
             return S_OK;
         });
     }
+    // The record set is read-only: what would change it fails as on a
+    // read-only ADO record set, after the checks for a closed one.
+    HRESULT STDMETHODCALLTYPE AddNew(VARIANT, VARIANT) override { return ReadOnly(); }
+    HRESULT STDMETHODCALLTYPE Update(VARIANT, VARIANT) override { return ReadOnly(); }
+    HRESULT STDMETHODCALLTYPE Delete(LONG) override { return ReadOnly(); }
+    HRESULT STDMETHODCALLTYPE CancelUpdate() override { return ReadOnly(); }
+    HRESULT STDMETHODCALLTYPE UpdateBatch(LONG) override { return ReadOnly(); }
     // Closes this cursor alone: the list's rows stay in the server for the
     // next ComboList.
     HRESULT STDMETHODCALLTYPE Close() override {
@@ -430,6 +441,15 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
     }
 
   private:
+    HRESULT ReadOnly() {
+        return Guarded([&]() -> HRESULT {
+            Rows().Rows();
+            throw AutomationError(kErrNotSupported, u"",
+                                  u"Das aktuelle Recordset unterstützt keine Aktualisierung. "
+                                  u"Dies ist möglicherweise eine Einschränkung des Providers oder "
+                                  u"des gewählten Sperrtyps.");
+        });
+    }
     // An optional argument that the caller left out.
     static bool Missing(const VARIANT& given) {
         return V_VT(&given) == VT_EMPTY ||

@@ -110,6 +110,12 @@ On Error GoTo 0
 Check "Find with two criteria", number, CLng(3001)
 Set other = Nothing
 
+On Error Resume Next
+rs.AddNew
+number = Err.Number
+On Error GoTo 0
+Check "AddNew on a read-only record set", number, CLng(3251)
+
 Set rs = Nothing
 Set db = Nothing
 WScript.Echo "done"
