@@ -15,11 +15,14 @@
 namespace trx {
 
 // A parameter: an IDL type ("long", "BSTR", "VARIANT") and its name; a
-// default in IDL ("-1", "\"\"") makes it optional.
+// default in IDL ("-1", "\"\"") makes it optional. An optional VARIANT may
+// go without a default: then an omitted argument arrives as VT_ERROR
+// DISP_E_PARAMNOTFOUND and the member itself gives it its meaning.
 struct ComParam {
     std::u16string type;
     std::u16string name;
     std::u16string defaultValue = {};
+    bool optional = false;
 };
 
 enum class ComSlot { Method, PropertyGet, PropertyPut };

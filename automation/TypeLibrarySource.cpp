@@ -88,10 +88,13 @@ std::string Member(const ComMember& member) {
     out += "] HRESULT " + ToUtf8(member.name) + "(";
     std::vector<std::string> params;
     for (const ComParam& param : member.params) {
-        params.push_back((param.defaultValue.empty() ? std::string("[in] ")
-                                                     : "[in, optional, defaultvalue(" +
-                                                           ToUtf8(param.defaultValue) + ")] ") +
-                         ToUtf8(param.type) + " " + ToUtf8(param.name));
+        std::string in = "[in] ";
+        if (!param.defaultValue.empty()) {
+            in = "[in, optional, defaultvalue(" + ToUtf8(param.defaultValue) + ")] ";
+        } else if (param.optional) {
+            in = "[in, optional] ";
+        }
+        params.push_back(in + ToUtf8(param.type) + " " + ToUtf8(param.name));
     }
     if (!member.result.empty()) {
         params.push_back("[out, retval] " + ToUtf8(member.result) + "* Result");

@@ -94,8 +94,10 @@ function(trx_type_library program library class name)
     VERBATIM)
   # Written only when it changes, so that configuring again rebuilds nothing.
   file(CONFIGURE OUTPUT ${out}/${name}_typelib.rc CONTENT "1 TYPELIB \"${out}/${name}.tlb\"\n")
-  set_source_files_properties(${out}/${name}_typelib.rc PROPERTIES OBJECT_DEPENDS
-                              ${out}/${name}.tlb)
+  # Source properties belong to a directory: set it where the program is
+  # defined, or its resource would keep embedding an older library.
+  set_source_files_properties(${out}/${name}_typelib.rc TARGET_DIRECTORY ${program}
+                              PROPERTIES OBJECT_DEPENDS ${out}/${name}.tlb)
   target_sources(${program} PRIVATE ${out}/${name}_typelib.rc)
   target_sources(${library} PRIVATE ${out}/${name}.h ${out}/${name}_i.c)
   # SYSTEM: widl's header gives optional text parameters defaults (L"") that

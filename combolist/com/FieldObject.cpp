@@ -40,4 +40,20 @@ HRESULT FieldObject::get_ActualSize(LONG* Result) {
     return Guarded([&] { return PutLong(Rows().ActualSize(Rows().Current(), column_), Result); });
 }
 
+HRESULT FieldObject::get_DefinedSize(LONG* Result) {
+    return Guarded([&] { return PutLong(Rows().DefinedSize(column_), Result); });
+}
+
+HRESULT FieldObject::get_Precision(unsigned char* Result) {
+    return Guarded([&] { return PutByte(Rows().Precision(column_), Result); });
+}
+
+HRESULT FieldObject::get_NumericScale(unsigned char* Result) {
+    return Guarded([&] { return PutByte(Rows().NumericScale(column_), Result); });
+}
+
+HRESULT FieldObject::get_Attributes(LONG* Result) {
+    return Guarded([&] { return PutLong(Rows().Attributes(column_), Result); });
+}
+
 }  // namespace trx

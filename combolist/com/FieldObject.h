@@ -21,6 +21,10 @@ class FieldObject final : public RecordSetPart<IComboField> {
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* Result) override;
     HRESULT STDMETHODCALLTYPE get_Type(LONG* Result) override;
     HRESULT STDMETHODCALLTYPE get_ActualSize(LONG* Result) override;
+    HRESULT STDMETHODCALLTYPE get_DefinedSize(LONG* Result) override;
+    HRESULT STDMETHODCALLTYPE get_Precision(unsigned char* Result) override;
+    HRESULT STDMETHODCALLTYPE get_NumericScale(unsigned char* Result) override;
+    HRESULT STDMETHODCALLTYPE get_Attributes(LONG* Result) override;
 
   private:
     FieldObject(std::shared_ptr<const RecordSetTypes> types,

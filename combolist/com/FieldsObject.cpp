@@ -123,34 +123,7 @@ HRESULT FieldsObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VA
 
 // A field by its position from 0, or by its name in any case, as in ADO.
 std::size_t FieldsObject::ColumnOf(const VARIANT& index) const {
-    const RecordSet& rows = Rows().Rows();
-    VARIANT given;
-    VariantInit(&given);
-    VariantCopyInd(&given, const_cast<VARIANT*>(&index));
-    std::size_t column = rows.FieldCount();
-    if (V_VT(&given) == VT_BSTR) {
-        const std::u16string name = com::FromBstr(V_BSTR(&given));
-        for (std::size_t c = 0; c < rows.FieldCount(); ++c) {
-            const std::u16string& fieldName = rows.FieldAt(c).name;
-            if (CompareStringOrdinal(reinterpret_cast<const wchar_t*>(fieldName.data()),
-                                     static_cast<int>(fieldName.size()),
-                                     reinterpret_cast<const wchar_t*>(name.data()),
-                                     static_cast<int>(name.size()), TRUE) == CSTR_EQUAL) {
-                column = c;
-                break;
-            }
-        }
-    } else if (SUCCEEDED(VariantChangeType(&given, &given, 0, VT_I4)) && V_I4(&given) >= 0) {
-        column = static_cast<std::size_t>(V_I4(&given));
-    }
-    VariantClear(&given);
-    if (column >= rows.FieldCount()) {
-        throw AutomationError(com::kErrItemNotFound, u"",
-                              u"Das Objekt ist in der Auflistung, die dem angeforderten Namen "
-                              u"bzw. dem angeforderten Ordinalverweis entspricht, nicht "
-                              u"vorhanden.");
-    }
-    return column;
+    return Rows().ColumnOf(index);
 }
 
 }  // namespace trx

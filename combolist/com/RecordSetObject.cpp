@@ -3,10 +3,16 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <new>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "VXBComboServer.h"
+#include "automation/com/ComValue.h"
 #include "combolist/com/FieldsObject.h"
 #include "combolist/com/RecordSetPart.h"
 
@@ -18,6 +24,12 @@ namespace {
 constexpr long kAdPosUnknown = -1;
 constexpr long kAdPosBOF = -2;
 constexpr long kAdPosEOF = -3;
+
+// A change to a record set that does not allow it (adErrFeatureNotAvailable).
+constexpr std::int32_t kErrNotSupported = 3251;
+
+// Filter without criteria (FilterGroupEnum).
+constexpr long kAdFilterNone = 0;
 
 // State (ObjectStateEnum).
 constexpr long kAdStateClosed = 0;
@@ -89,10 +101,10 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
         });
     }
     HRESULT STDMETHODCALLTYPE MoveFirst() override {
-        return Guarded([&] { return Move(0); });
+        return Guarded([&] { return MoveToFirstOrLast(0); });
     }
     HRESULT STDMETHODCALLTYPE MoveLast() override {
-        return Guarded([&] { return Move(Rows().Count() - 1); });
+        return Guarded([&] { return MoveToFirstOrLast(Rows().Count() - 1); });
     }
     // Past the last record lies EOF, before the first BOF; a step from
     // there is ADO's error 3021.
@@ -114,21 +126,24 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
             return S_OK;
         });
     }
-    // The records from the current one on (Rows of them, or all with -1) in
-    // one array of fields x records, as ADO's GetRows; the cursor moves past
-    // the last one given.
-    HRESULT STDMETHODCALLTYPE GetRows(LONG Rows_, VARIANT* Result) override {
+    // The records from Start on (the current one unless given; Rows of
+    // them, or all with -1) in one array of fields x records, as ADO's
+    // GetRows, of the fields given (a name, a position or an array of them;
+    // all unless given). The cursor moves past the last record given.
+    HRESULT STDMETHODCALLTYPE GetRows(LONG Rows_, VARIANT Start, VARIANT Fields,
+                                      VARIANT* Result) override {
         return Guarded([&] {
             if (Result == nullptr) {
                 return E_POINTER;
             }
             VariantInit(Result);
             com::RecordSetCursor& cursor = Rows();
-            const std::size_t first = cursor.Current();
+            const std::size_t first = Record(StartOf(Start));
+            const std::vector<std::size_t> columns = ColumnsOf(Fields);
             const std::size_t left = static_cast<std::size_t>(cursor.Count()) - first;
             const std::size_t count =
                 Rows_ < 0 ? left : std::min(left, static_cast<std::size_t>(Rows_));
-            const std::size_t fields = cursor.Rows().FieldCount();
+            const std::size_t fields = columns.size();
             SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(fields), 0},
                                         {static_cast<ULONG>(count), 0}};
             SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
@@ -141,7 +156,8 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
             // The first index (the field) varies fastest.
             for (std::size_t r = 0; r < count && SUCCEEDED(filled); ++r) {
                 for (std::size_t c = 0; c < fields && SUCCEEDED(filled); ++c) {
-                    filled = cursor.ToVariant(first + r, c, &cells[r * fields + c]);
+                    filled = cursor.ToVariant(cursor.RecordAt(static_cast<long>(first + r)),
+                                              columns[c], &cells[r * fields + c]);
                 }
             }
             SafeArrayUnaccessData(array);
@@ -155,6 +171,246 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
             return S_OK;
         });
     }
+    // NumRecords records on from Start (the current record unless given);
+    // beyond the ends the cursor stands at BOF or EOF. A step on from BOF or
+    // EOF the way it faces is error 3021, as in ADO.
+    HRESULT STDMETHODCALLTYPE Move(LONG NumRecords, VARIANT Start) override {
+        return Guarded([&] {
+            com::RecordSetCursor& cursor = Rows();
+            long from = cursor.Position();
+            if (Missing(Start)) {
+                if ((NumRecords <= 0 && cursor.Bof()) || (NumRecords >= 0 && cursor.Eof())) {
+                    throw com::NoCurrentRecord();
+                }
+            } else {
+                from = StartOf(Start);
+            }
+            const long to = from + NumRecords;
+            cursor.MoveTo(std::clamp(to, -1L, cursor.Count()));
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Bookmark(VARIANT* Result) override {
+        return Guarded([&] {
+            if (Result == nullptr) {
+                return E_POINTER;
+            }
+            const double bookmark = Rows().Bookmark();
+            VariantInit(Result);
+            V_VT(Result) = VT_R8;
+            V_R8(Result) = bookmark;
+            return S_OK;
+        });
+    }
+    // Only a bookmark that this record set gave (or a clone of it).
+    HRESULT STDMETHODCALLTYPE put_Bookmark(VARIANT Bookmark) override {
+        return Guarded([&] {
+            VARIANT* given = &Bookmark;
+            while (V_VT(given) == (VT_VARIANT | VT_BYREF)) {
+                given = V_VARIANTREF(given);
+            }
+            if (V_VT(given) != VT_R8 && V_VT(given) != (VT_R8 | VT_BYREF)) {
+                throw com::InvalidArgument();
+            }
+            Rows().MoveTo(Rows().PositionOf(*given));
+            return S_OK;
+        });
+    }
+    // Another record set over the same rows, with a cursor of its own on the
+    // first record; its bookmarks are this one's. Read-only either way.
+    HRESULT STDMETHODCALLTYPE Clone(LONG LockType, IComboRecordSet** Result) override {
+        return Guarded([&] {
+            constexpr long kAdLockUnspecified = -1;
+            constexpr long kAdLockReadOnly = 1;
+            if (Result == nullptr) {
+                return E_POINTER;
+            }
+            *Result = nullptr;
+            if (LockType != kAdLockUnspecified && LockType != kAdLockReadOnly) {
+                throw com::InvalidArgument();
+            }
+            auto* clone = new RecordSetObject(Types(), Rows().SharedRows(), Server());
+            clone->AddRef();
+            *Result = clone;
+            return S_OK;
+        });
+    }
+    // True when the record set does all that is asked (CursorOptionEnum):
+    // hold its records, move back, bookmarks and positions; no changes.
+    HRESULT STDMETHODCALLTYPE Supports(LONG CursorOptions, VARIANT_BOOL* Result) override {
+        return Guarded([&] {
+            constexpr long kAdHoldRecords = 0x100;
+            constexpr long kAdMovePrevious = 0x200;
+            constexpr long kAdBookmark = 0x2000;
+            constexpr long kAdApproxPosition = 0x4000;
+            constexpr long kSupported =
+                kAdHoldRecords | kAdMovePrevious | kAdBookmark | kAdApproxPosition;
+            Rows().Rows();
+            return Flag((CursorOptions & ~kSupported) == 0, Result);
+        });
+    }
+    // The records from the current one on (NumRows of them, or all with -1)
+    // as text, as ADO's GetString in its one format (adClipString): each
+    // value as text, NULL as NullExpr, values separated by ColumnDelimiter
+    // (a tab unless given), each record ended by RowDelimiter (a carriage
+    // return unless given). The cursor moves past the last record given.
+    HRESULT STDMETHODCALLTYPE GetString(LONG StringFormat, LONG NumRows, VARIANT ColumnDelimiter,
+                                        VARIANT RowDelimiter, VARIANT NullExpr,
+                                        BSTR* Result) override {
+        return Guarded([&] {
+            constexpr long kAdClipString = 2;
+            if (Result == nullptr) {
+                return E_POINTER;
+            }
+            *Result = nullptr;
+            if (StringFormat != kAdClipString) {
+                throw com::InvalidArgument();
+            }
+            const std::u16string columnEnd = TextOf(ColumnDelimiter, u"\t");
+            const std::u16string rowEnd = TextOf(RowDelimiter, u"\r");
+            const std::u16string null = TextOf(NullExpr, u"");
+            com::RecordSetCursor& cursor = Rows();
+            const std::size_t first = Record(cursor.Position());
+            const std::size_t left = static_cast<std::size_t>(cursor.Count()) - first;
+            const std::size_t count =
+                NumRows < 0 ? left : std::min(left, static_cast<std::size_t>(NumRows));
+            const std::size_t fields = cursor.Rows().FieldCount();
+            std::u16string text;
+            for (std::size_t at = first; at < first + count; ++at) {
+                const std::size_t r = cursor.RecordAt(static_cast<long>(at));
+                for (std::size_t c = 0; c < fields; ++c) {
+                    if (c > 0) {
+                        text += columnEnd;
+                    }
+                    VARIANT value;
+                    HRESULT made = cursor.ToVariant(r, c, &value);
+                    if (SUCCEEDED(made) && V_VT(&value) == VT_NULL) {
+                        text += null;
+                    } else if (SUCCEEDED(made)) {
+                        made = VariantChangeType(&value, &value, 0, VT_BSTR);
+                        if (SUCCEEDED(made)) {
+                            text += com::FromBstr(V_BSTR(&value));
+                        }
+                    }
+                    VariantClear(&value);
+                    if (FAILED(made)) {
+                        return made;
+                    }
+                }
+                text += rowEnd;
+            }
+            cursor.MoveTo(static_cast<long>(first + count));
+            return com::Store(Value(text), Result);
+        });
+    }
+    // The sort order of this record set alone; another copy of the list
+    // keeps its own.
+    HRESULT STDMETHODCALLTYPE get_Sort(BSTR* Result) override {
+        return Guarded([&] {
+            Rows().Rows();
+            return com::Store(Value(Rows().Sort()), Result);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_Sort(BSTR Sort) override {
+        return Guarded([&] {
+            Rows().SetSort(com::FromBstr(Sort));
+            return S_OK;
+        });
+    }
+    // The filter: criteria as text, adFilterNone (0), or the bookmarks of
+    // the records to keep, as an array.
+    HRESULT STDMETHODCALLTYPE get_Filter(VARIANT* Result) override {
+        return Guarded([&] {
+            if (Result == nullptr) {
+                return E_POINTER;
+            }
+            VariantInit(Result);
+            com::RecordSetCursor& cursor = Rows();
+            if (!cursor.FilterText().empty()) {
+                V_VT(Result) = VT_BSTR;
+                V_BSTR(Result) = com::ToBstr(cursor.FilterText());
+                return V_BSTR(Result) == nullptr ? E_OUTOFMEMORY : S_OK;
+            }
+            const std::vector<std::size_t>& records = cursor.FilterRecords();
+            if (records.empty()) {
+                V_VT(Result) = VT_I4;
+                V_I4(Result) = kAdFilterNone;
+                return S_OK;
+            }
+            SAFEARRAY* array =
+                SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(records.size()));
+            if (array == nullptr) {
+                return E_OUTOFMEMORY;
+            }
+            VARIANT* items = nullptr;
+            SafeArrayAccessData(array, reinterpret_cast<void**>(&items));
+            for (std::size_t i = 0; i < records.size(); ++i) {
+                V_VT(&items[i]) = VT_R8;
+                V_R8(&items[i]) = static_cast<double>(records[i]) + 1;
+            }
+            SafeArrayUnaccessData(array);
+            V_VT(Result) = VT_ARRAY | VT_VARIANT;
+            V_ARRAY(Result) = array;
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_Filter(VARIANT Criteria) override {
+        return Guarded([&] {
+            com::RecordSetCursor& cursor = Rows();
+            const VARIANT* given = &Criteria;
+            while (V_VT(given) == (VT_VARIANT | VT_BYREF)) {
+                given = V_VARIANTREF(given);
+            }
+            if (V_VT(given) == VT_BSTR) {
+                cursor.SetFilter(com::FromBstr(V_BSTR(given)));
+            } else if ((V_VT(given) & VT_ARRAY) != 0) {
+                cursor.SetFilter(BookmarksOf(*given));
+            } else {
+                // adFilterNone, or adFilterFetchedRecords: here every record.
+                constexpr long kAdFilterFetchedRecords = 3;
+                VARIANT number;
+                VariantInit(&number);
+                if (FAILED(VariantChangeType(&number, const_cast<VARIANT*>(given), 0, VT_I4)) ||
+                    (V_I4(&number) != kAdFilterNone && V_I4(&number) != kAdFilterFetchedRecords)) {
+                    throw com::InvalidArgument();
+                }
+                cursor.SetFilter(std::u16string());
+            }
+            return S_OK;
+        });
+    }
+    // The next record from Start (the current one unless given), SkipRecords
+    // on, forward (1) or backward (-1), that meets one criterion; none found
+    // leaves the cursor at EOF or BOF.
+    HRESULT STDMETHODCALLTYPE Find(BSTR Criteria, LONG SkipRecords, LONG SearchDirection,
+                                   VARIANT Start) override {
+        return Guarded([&] {
+            constexpr long kAdSearchForward = 1;
+            constexpr long kAdSearchBackward = -1;
+            if (SearchDirection != kAdSearchForward && SearchDirection != kAdSearchBackward) {
+                throw com::InvalidArgument();
+            }
+            com::RecordSetCursor& cursor = Rows();
+            long from = cursor.Position();
+            if (Missing(Start)) {
+                Record(from);
+            } else {
+                from = StartOf(Start);
+            }
+            const long step = SearchDirection == kAdSearchForward ? SkipRecords : -SkipRecords;
+            const long to = std::clamp(from + step, -1L, cursor.Count());
+            cursor.MoveTo(
+                cursor.Find(com::FromBstr(Criteria), to, SearchDirection == kAdSearchForward));
+            return S_OK;
+        });
+    }
+    // The record set is read-only: what would change it fails as on a
+    // read-only ADO record set, after the checks for a closed one.
+    HRESULT STDMETHODCALLTYPE AddNew(VARIANT, VARIANT) override { return ReadOnly(); }
+    HRESULT STDMETHODCALLTYPE Update(VARIANT, VARIANT) override { return ReadOnly(); }
+    HRESULT STDMETHODCALLTYPE Delete(LONG) override { return ReadOnly(); }
+    HRESULT STDMETHODCALLTYPE CancelUpdate() override { return ReadOnly(); }
+    HRESULT STDMETHODCALLTYPE UpdateBatch(LONG) override { return ReadOnly(); }
     // Closes this cursor alone: the list's rows stay in the server for the
     // next ComboList.
     HRESULT STDMETHODCALLTYPE Close() override {
@@ -194,7 +450,120 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
     }
 
   private:
-    HRESULT Move(long position) {
+    HRESULT ReadOnly() {
+        return Guarded([&]() -> HRESULT {
+            Rows().Rows();
+            throw AutomationError(kErrNotSupported, u"",
+                                  u"Das aktuelle Recordset unterstützt keine Aktualisierung. "
+                                  u"Dies ist möglicherweise eine Einschränkung des Providers oder "
+                                  u"des gewählten Sperrtyps.");
+        });
+    }
+    // An optional argument that the caller left out.
+    static bool Missing(const VARIANT& given) {
+        return V_VT(&given) == VT_EMPTY ||
+               (V_VT(&given) == VT_ERROR && V_ERROR(&given) == DISP_E_PARAMNOTFOUND);
+    }
+    // Where an optional Start points: the current position unless given.
+    long StartOf(const VARIANT& start) const {
+        return Missing(start) ? Rows().Position() : Rows().PositionOf(start);
+    }
+    // The record at a position; error 3021 at BOF or EOF.
+    std::size_t Record(long position) const {
+        if (position < 0 || position >= Rows().Count()) {
+            throw com::NoCurrentRecord();
+        }
+        return static_cast<std::size_t>(position);
+    }
+    // The columns that GetRows's Fields names: all when left out.
+    std::vector<std::size_t> ColumnsOf(const VARIANT& fields) const {
+        const com::RecordSetCursor& cursor = Rows();
+        std::vector<std::size_t> columns;
+        const VARIANT* given = &fields;
+        while (V_VT(given) == (VT_VARIANT | VT_BYREF)) {
+            given = V_VARIANTREF(given);
+        }
+        if (Missing(*given)) {
+            for (std::size_t c = 0; c < cursor.Rows().FieldCount(); ++c) {
+                columns.push_back(c);
+            }
+        } else if ((V_VT(given) & VT_ARRAY) != 0) {
+            SAFEARRAY* array = (V_VT(given) & VT_BYREF) != 0 ? *V_ARRAYREF(given) : V_ARRAY(given);
+            const VARTYPE type = V_VT(given) & VT_TYPEMASK;
+            LONG low = 0;
+            LONG high = -1;
+            if (array == nullptr || SafeArrayGetDim(array) != 1 ||
+                (type != VT_VARIANT && type != VT_BSTR)) {
+                throw com::InvalidArgument();
+            }
+            SafeArrayGetLBound(array, 1, &low);
+            SafeArrayGetUBound(array, 1, &high);
+            for (LONG i = low; i <= high; ++i) {
+                VARIANT item;
+                VariantInit(&item);
+                if (type == VT_VARIANT) {
+                    SafeArrayGetElement(array, &i, &item);
+                } else {
+                    V_VT(&item) = VT_BSTR;
+                    SafeArrayGetElement(array, &i, &V_BSTR(&item));
+                }
+                try {
+                    columns.push_back(cursor.ColumnOf(item));
+                } catch (...) {
+                    VariantClear(&item);
+                    throw;
+                }
+                VariantClear(&item);
+            }
+        } else {
+            columns.push_back(cursor.ColumnOf(*given));
+        }
+        return columns;
+    }
+    // The records of an array of bookmarks.
+    std::vector<std::size_t> BookmarksOf(const VARIANT& given) const {
+        SAFEARRAY* array = (V_VT(&given) & VT_BYREF) != 0 ? *V_ARRAYREF(&given) : V_ARRAY(&given);
+        LONG low = 0;
+        LONG high = -1;
+        if (array == nullptr || SafeArrayGetDim(array) != 1 ||
+            (V_VT(&given) & VT_TYPEMASK) != VT_VARIANT) {
+            throw com::InvalidArgument();
+        }
+        SafeArrayGetLBound(array, 1, &low);
+        SafeArrayGetUBound(array, 1, &high);
+        std::vector<std::size_t> records;
+        for (LONG i = low; i <= high; ++i) {
+            VARIANT item;
+            VariantInit(&item);
+            SafeArrayGetElement(array, &i, &item);
+            const bool bookmark = V_VT(&item) == VT_R8;
+            const double number = bookmark ? V_R8(&item) : 0;
+            VariantClear(&item);
+            if (!bookmark || number < 1 || number != std::floor(number)) {
+                throw com::InvalidArgument();
+            }
+            records.push_back(static_cast<std::size_t>(number) - 1);
+        }
+        if (records.empty()) {
+            throw com::InvalidArgument();
+        }
+        return records;
+    }
+    // An optional text argument, or its default when left out.
+    static std::u16string TextOf(const VARIANT& given, std::u16string_view fallback) {
+        if (Missing(given)) {
+            return std::u16string(fallback);
+        }
+        VARIANT text;
+        VariantInit(&text);
+        if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&given), 0, VT_BSTR))) {
+            throw com::InvalidArgument();
+        }
+        std::u16string out = com::FromBstr(V_BSTR(&text));
+        VariantClear(&text);
+        return out;
+    }
+    HRESULT MoveToFirstOrLast(long position) {
         com::RecordSetCursor& cursor = Rows();
         if (cursor.Count() == 0) {
             throw com::NoCurrentRecord();

@@ -37,6 +37,14 @@ class RecordSetPart : public com::DispatchObject<Interface> {
         return S_OK;
     }
 
+    static HRESULT PutByte(unsigned char value, unsigned char* out) {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        *out = value;
+        return S_OK;
+    }
+
   private:
     std::shared_ptr<const RecordSetTypes> types_;
     std::shared_ptr<com::RecordSetCursor> cursor_;

@@ -583,7 +583,10 @@ TEST_F(ComboClient, ComboListBeforeTheFirstTickLoadsBothListsAndReturnsTheRows) 
     // The whole list in one call: fields x records.
     VARIANT rows;
     VariantInit(&rows);
-    ASSERT_HRESULT_SUCCEEDED(rs->GetRows(-1, &rows));
+    VARIANT missing;  // Start and Fields left out
+    V_VT(&missing) = VT_ERROR;
+    V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
+    ASSERT_HRESULT_SUCCEEDED(rs->GetRows(-1, missing, missing, &rows));
     ASSERT_EQ(V_VT(&rows), VT_ARRAY | VT_VARIANT);
     LONG fields = 0;
     LONG records = 0;
