@@ -28,7 +28,7 @@ std::vector<ComInterface> RecordSetInterfaces() {
              ComGet(0x1, u"Count", u"long"),
              ComGet(0xFFFFFFFC, u"_NewEnum", u"IUnknown*", {}, u"restricted, hidden"),
          }},
-        {u"IComboRecordSet",
+        {u"Recordset",
          u"{43FEC5A6-FCF7-401E-B3BD-04D309F27701}",
          u"A detached, read-only record set with a cursor of its own. Fields is the default "
          u"member, so rs(0) and rs(\"Nr\") read a field.",
@@ -54,7 +54,7 @@ std::vector<ComInterface> RecordSetInterfaces() {
              ComMethod(0xC, u"Move", {{u"long", u"NumRecords"}, {u"VARIANT", u"Start", {}, true}}),
              ComGet(0xD, u"Bookmark", u"VARIANT"),
              ComPut(0xD, u"Bookmark", {u"VARIANT", u"Bookmark"}),
-             ComMethod(0xE, u"Clone", {{u"long", u"LockType", u"-1"}}, u"IComboRecordSet*"),
+             ComMethod(0xE, u"Clone", {{u"long", u"LockType", u"-1"}}, u"Recordset*"),
              ComMethod(0xF, u"Supports", {{u"long", u"CursorOptions"}}, u"VARIANT_BOOL"),
              ComMethod(0x10, u"GetString",
                        {{u"long", u"StringFormat", u"2"},

@@ -35,7 +35,7 @@ constexpr long kAdFilterNone = 0;
 constexpr long kAdStateClosed = 0;
 constexpr long kAdStateOpen = 1;
 
-class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
+class RecordSetObject final : public RecordSetPart<Recordset> {
   public:
     RecordSetObject(std::shared_ptr<const RecordSetTypes> types, RecordSetRef rows,
                     com::ComServer* server)
@@ -218,7 +218,7 @@ class RecordSetObject final : public RecordSetPart<IComboRecordSet> {
     }
     // Another record set over the same rows, with a cursor of its own on the
     // first record; its bookmarks are this one's. Read-only either way.
-    HRESULT STDMETHODCALLTYPE Clone(LONG LockType, IComboRecordSet** Result) override {
+    HRESULT STDMETHODCALLTYPE Clone(LONG LockType, Recordset** Result) override {
         return Guarded([&] {
             constexpr long kAdLockUnspecified = -1;
             constexpr long kAdLockReadOnly = 1;

@@ -6,7 +6,7 @@
 namespace trx {
 
 RecordSetTypes::RecordSetTypes(ITypeLib* library)
-    : recordSet(com::LoadInterfaceInfo(library, __uuidof(IComboRecordSet))),
+    : recordSet(com::LoadInterfaceInfo(library, __uuidof(Recordset))),
       fields(com::LoadInterfaceInfo(library, __uuidof(IComboFields))),
       field(com::LoadInterfaceInfo(library, __uuidof(IComboField))) {}
 

@@ -574,9 +574,9 @@ TEST_F(ComboClient, ComboListBeforeTheFirstTickLoadsBothListsAndReturnsTheRows) 
     EXPECT_EQ(sink_.events,
               (Events{"DataSourceReady Kunden", "DataSourceReady Zahlungsarten", "Ready"}));
 
-    Held<IComboRecordSet> rs;
+    Held<Recordset> rs;
     ASSERT_HRESULT_SUCCEEDED(
-        list->QueryInterface(IID_IComboRecordSet, reinterpret_cast<void**>(&rs.p)));
+        list->QueryInterface(IID_Recordset, reinterpret_cast<void**>(&rs.p)));
     LONG count = 0;
     ASSERT_HRESULT_SUCCEEDED(rs->get_RecordCount(&count));
     EXPECT_EQ(count, 4);

@@ -42,9 +42,9 @@ class RecordSetObjectTest : public ::testing::Test {
         CoUninitialize();
     }
 
-    IComboRecordSet* Open(RecordSetRef rows) {
+    Recordset* Open(RecordSetRef rows) {
         IDispatch* object = MakeRecordSetObject(types_, std::move(rows), nullptr);
-        object->QueryInterface(IID_IComboRecordSet, reinterpret_cast<void**>(&rs_));
+        object->QueryInterface(IID_Recordset, reinterpret_cast<void**>(&rs_));
         object->Release();
         return rs_;
     }
@@ -83,7 +83,7 @@ class RecordSetObjectTest : public ::testing::Test {
     }
 
     std::shared_ptr<const RecordSetTypes> types_;
-    IComboRecordSet* rs_ = nullptr;
+    Recordset* rs_ = nullptr;
     HRESULT last_ = S_OK;
 };
 

@@ -10,6 +10,7 @@ db.Init 0
 db.AddComboList connect, "Kunden", "Name", "Nr", "Aktiv=1"
 Dim rs : Set rs = db.ComboList("Kunden")
 Dim number, source
+Check "TypeName", TypeName(rs), "Recordset"
 
 rs.Move 2
 Check "Move 2", rs("Nr").Value, CLng(1004)
