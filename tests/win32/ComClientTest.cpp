@@ -575,8 +575,7 @@ TEST_F(ComboClient, ComboListBeforeTheFirstTickLoadsBothListsAndReturnsTheRows) 
               (Events{"DataSourceReady Kunden", "DataSourceReady Zahlungsarten", "Ready"}));
 
     Held<Recordset> rs;
-    ASSERT_HRESULT_SUCCEEDED(
-        list->QueryInterface(IID_Recordset, reinterpret_cast<void**>(&rs.p)));
+    ASSERT_HRESULT_SUCCEEDED(list->QueryInterface(IID_Recordset, reinterpret_cast<void**>(&rs.p)));
     LONG count = 0;
     ASSERT_HRESULT_SUCCEEDED(rs->get_RecordCount(&count));
     EXPECT_EQ(count, 4);
