@@ -68,12 +68,14 @@ set(TRX_WINE_TLB_DIR "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows" CACHE PATH
 # Makes the IDL of the type library NAME from the description of CLASS
 # (CPXFile, Version, VXComboDB), and from it NAME.tlb, the C++ header NAME.h
 # and its GUIDs NAME_i.c in the current binary folder; embeds the type
-# library in PROGRAM as its TYPELIB resource 1, where LoadTypeLib finds it.
+# library in PROGRAM as its TYPELIB resource 1, where LoadTypeLib finds it,
+# and the same library laid out for 32-bit clients (NAME32.tlb) as resource 2,
+# which registration files under win32 ("program.exe\2").
 # The header's folder is added to LIBRARY's include path.
 function(trx_type_library program library class name)
   set(out ${CMAKE_CURRENT_BINARY_DIR})
   set(idl ${out}/${name}.idl)
-  set(widl ${TRX_WIDL} --win64 -I${TRX_WINE_IDL_DIR} -L${TRX_WINE_TLB_DIR})
+  set(widl ${TRX_WIDL} -I${TRX_WINE_IDL_DIR} -L${TRX_WINE_TLB_DIR})
   add_custom_command(
     OUTPUT ${idl}
     COMMAND ${TRX_TYPELIB_TOOL} idl ${class} ${idl}
@@ -81,23 +83,25 @@ function(trx_type_library program library class name)
     COMMENT "trx-typelib: the type library ${name}"
     VERBATIM)
   add_custom_command(
-    OUTPUT ${out}/${name}.tlb ${out}/${name}.h ${out}/${name}_i.c
+    OUTPUT ${out}/${name}.tlb ${out}/${name}32.tlb ${out}/${name}.h ${out}/${name}_i.c
     # A type library keeps its texts in the code page of its locale, and widl
     # copies the bytes of its input: the library is made from the IDL in
     # Windows-1252, so that "für" reads back as it is written.
     COMMAND iconv -f UTF-8 -t WINDOWS-1252 ${idl} -o ${out}/${name}.1252.idl
-    COMMAND ${widl} -t -o ${out}/${name}.tlb ${out}/${name}.1252.idl
-    COMMAND ${widl} -h -o ${out}/${name}.h ${idl}
-    COMMAND ${widl} -u -o ${out}/${name}_i.c ${idl}
+    COMMAND ${widl} --win64 -t -o ${out}/${name}.tlb ${out}/${name}.1252.idl
+    COMMAND ${widl} --win32 -t -o ${out}/${name}32.tlb ${out}/${name}.1252.idl
+    COMMAND ${widl} --win64 -h -o ${out}/${name}.h ${idl}
+    COMMAND ${widl} --win64 -u -o ${out}/${name}_i.c ${idl}
     DEPENDS ${idl}
     COMMENT "widl ${name}.idl"
     VERBATIM)
   # Written only when it changes, so that configuring again rebuilds nothing.
-  file(CONFIGURE OUTPUT ${out}/${name}_typelib.rc CONTENT "1 TYPELIB \"${out}/${name}.tlb\"\n")
+  file(CONFIGURE OUTPUT ${out}/${name}_typelib.rc
+       CONTENT "1 TYPELIB \"${out}/${name}.tlb\"\n2 TYPELIB \"${out}/${name}32.tlb\"\n")
   # Source properties belong to a directory: set it where the program is
   # defined, or its resource would keep embedding an older library.
   set_source_files_properties(${out}/${name}_typelib.rc TARGET_DIRECTORY ${program}
-                              PROPERTIES OBJECT_DEPENDS ${out}/${name}.tlb)
+                              PROPERTIES OBJECT_DEPENDS "${out}/${name}.tlb;${out}/${name}32.tlb")
   target_sources(${program} PRIVATE ${out}/${name}_typelib.rc)
   target_sources(${library} PRIVATE ${out}/${name}.h ${out}/${name}_i.c)
   # SYSTEM: widl's header gives optional text parameters defaults (L"") that

@@ -88,8 +88,10 @@ std::vector<KeyValues> ClassKeys(const ClassIdentity& identity, const std::u16st
 
 // The type library's own keys, as RegisterTypeLib writes them, under both
 // platforms: a 32-bit client's automation marshaller looks for the library
-// under win32, a 64-bit one's under win64. The library is filed under the
-// neutral locale, where the marshaller looks for it whatever its own.
+// under win32, a 64-bit one's under win64. Each program carries the library
+// twice, laid out for 64-bit (resource 1) and for 32-bit (resource 2). The
+// library is filed under the neutral locale, where the marshaller looks for
+// it whatever its own.
 std::vector<KeyValues> TypeLibraryKeys(const ClassIdentity& identity,
                                        const std::u16string& program) {
     const TypeLibraryIdentity& library = identity.typeLibrary;
@@ -97,7 +99,7 @@ std::vector<KeyValues> TypeLibraryKeys(const ClassIdentity& identity,
     const std::u16string folder = program.substr(0, program.find_last_of(u'\\'));
     return {
         {key, library.helpText.empty() ? library.name : library.helpText},
-        {key + u"\\0\\win32", program},
+        {key + u"\\0\\win32", program + u"\\2"},
         {key + u"\\0\\win64", program},
         {key + u"\\FLAGS", u"0"},
         {key + u"\\HELPDIR", folder},

@@ -186,15 +186,17 @@ void ExpectEvents(ITypeInfo* coclass, const ClassDescription& description) {
     }
 }
 
-void ExpectTypeLibraryOf(const char* program, const ClassDescription& description) {
+// The library as the resource PATH names it, laid out for KIND.
+void ExpectTypeLibrary(const std::wstring& path, SYSKIND kind,
+                       const ClassDescription& description) {
     const ClassIdentity& identity = description.identity;
-    SCOPED_TRACE(ToUtf8(identity.ProgId()));
+    SCOPED_TRACE(ToUtf8(identity.ProgId()) + (kind == SYS_WIN32 ? " (32-bit)" : ""));
     Held<ITypeLib> library;
-    const std::wstring path = std::filesystem::path(program).wstring();
     ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library.p));
 
     TLIBATTR* attributes = nullptr;
     ASSERT_HRESULT_SUCCEEDED(library->GetLibAttr(&attributes));
+    EXPECT_EQ(attributes->syskind, kind);
     EXPECT_EQ(ToUtf8(GuidText(attributes->guid)), ToUtf8(identity.typeLibrary.id));
     EXPECT_EQ(attributes->wMajorVerNum, identity.typeLibrary.majorVersion);
     EXPECT_EQ(attributes->wMinorVerNum, identity.typeLibrary.minorVersion);
@@ -276,6 +278,14 @@ void ExpectTypeLibraryOf(const char* program, const ClassDescription& descriptio
         ASSERT_HRESULT_SUCCEEDED(library->GetTypeInfoOfGuid(com::GuidOf(id), &other.p));
         EXPECT_EQ(Name(other.p, MEMBERID_NIL), ToUtf8(interfaceName));
     }
+}
+
+// Each program carries its library for 64-bit clients as resource 1 and for
+// 32-bit clients as resource 2.
+void ExpectTypeLibraryOf(const char* program, const ClassDescription& description) {
+    const std::wstring path = std::filesystem::path(program).wstring();
+    ExpectTypeLibrary(path, SYS_WIN64, description);
+    ExpectTypeLibrary(path + L"\\2", SYS_WIN32, description);
 }
 
 TEST(TypeLibrary, OfEachProgramMatchesTheClassItServes) {
