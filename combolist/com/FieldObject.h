@@ -18,6 +18,8 @@ class FieldObject final : public RecordSetPart<IComboField> {
                              com::ComServer* server, std::size_t column);
 
     HRESULT STDMETHODCALLTYPE get_Value(VARIANT* Result) override;
+    // Writing a field fails with 3251: the record set is read-only.
+    HRESULT STDMETHODCALLTYPE put_Value(VARIANT) override { return ReadOnly(); }
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* Result) override;
     HRESULT STDMETHODCALLTYPE get_Type(LONG* Result) override;
     HRESULT STDMETHODCALLTYPE get_ActualSize(LONG* Result) override;

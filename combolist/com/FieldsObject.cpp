@@ -112,11 +112,30 @@ HRESULT FieldsObject::get__NewEnum(IUnknown** Result) {
 }
 
 // _NewEnum answers as a property get and as a method: JScript's Enumerator
-// calls it as a method.
+// calls it as a method. Writing through the default member (rs("Name") = x,
+// or Fields("Name") = x) writes the field's Value, which refuses it.
 HRESULT FieldsObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* exception, UINT* badArgument) {
     if (id == DISPID_NEWENUM && (flags & DISPATCH_METHOD) != 0) {
         flags |= DISPATCH_PROPERTYGET;
+    }
+    if (id == DISPID_VALUE && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0 &&
+        params != nullptr && params->cArgs == 2 && params->cNamedArgs == 1) {
+        // For a put, rgvarg[0] is the new value and rgvarg[1] the index.
+        DISPPARAMS index{&params->rgvarg[1], nullptr, 1, 0};
+        VARIANT field;
+        VariantInit(&field);
+        HRESULT invoked = RecordSetPart::InvokeMember(DISPID_VALUE, DISPATCH_PROPERTYGET, &index,
+                                                      &field, exception, badArgument);
+        if (SUCCEEDED(invoked) && V_VT(&field) == VT_DISPATCH && V_DISPATCH(&field) != nullptr) {
+            DISPPARAMS value{&params->rgvarg[0], params->rgdispidNamedArgs, 1, 1};
+            invoked = V_DISPATCH(&field)->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, flags,
+                                                 &value, nullptr, exception, badArgument);
+        } else if (SUCCEEDED(invoked)) {
+            invoked = E_UNEXPECTED;
+        }
+        VariantClear(&field);
+        return invoked;
     }
     return RecordSetPart::InvokeMember(id, flags, params, result, exception, badArgument);
 }

@@ -11,6 +11,7 @@ std::vector<ComInterface> RecordSetInterfaces() {
          flags,
          {
              ComGet(0x0, u"Value", u"VARIANT"),
+             ComPut(0x0, u"Value", {u"VARIANT", u"Value"}),
              ComGet(0x1, u"Name", u"BSTR"),
              ComGet(0x2, u"Type", u"long"),
              ComGet(0x3, u"ActualSize", u"long"),

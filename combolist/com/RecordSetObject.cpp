@@ -25,9 +25,6 @@ constexpr long kAdPosUnknown = -1;
 constexpr long kAdPosBOF = -2;
 constexpr long kAdPosEOF = -3;
 
-// A change to a record set that does not allow it (adErrFeatureNotAvailable).
-constexpr std::int32_t kErrNotSupported = 3251;
-
 // Filter without criteria (FilterGroupEnum).
 constexpr long kAdFilterNone = 0;
 
@@ -422,13 +419,14 @@ class RecordSetObject final : public RecordSetPart<Recordset> {
 
   protected:
     // rs(0) and rs("Nr"): arguments to the default member Fields go on to
-    // the default member of the fields, Item. Fields is read as any
-    // late-bound call reads it, so that its failure (a closed record set)
-    // reaches the client as an exception with number, source and text.
+    // the default member of the fields, Item (and rs("Nr") = x to its put,
+    // which refuses it). Fields is read as any late-bound call reads it, so
+    // that its failure (a closed record set) reaches the client as an
+    // exception with number, source and text.
     HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                          EXCEPINFO* exception, UINT* badArgument) override {
-        if (id != DISPID_VALUE || params == nullptr || params->cArgs == 0 ||
-            (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0) {
+        const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+        if (id != DISPID_VALUE || params == nullptr || params->cArgs <= (put ? 1U : 0U)) {
             return RecordSetPart::InvokeMember(id, flags, params, result, exception, badArgument);
         }
         DISPPARAMS none{};
@@ -450,15 +448,6 @@ class RecordSetObject final : public RecordSetPart<Recordset> {
     }
 
   private:
-    HRESULT ReadOnly() {
-        return Guarded([&]() -> HRESULT {
-            Rows().Rows();
-            throw AutomationError(kErrNotSupported, u"",
-                                  u"Das aktuelle Recordset unterstützt keine Aktualisierung. "
-                                  u"Dies ist möglicherweise eine Einschränkung des Providers oder "
-                                  u"des gewählten Sperrtyps.");
-        });
-    }
     // An optional argument that the caller left out.
     static bool Missing(const VARIANT& given) {
         return V_VT(&given) == VT_EMPTY ||

@@ -4,6 +4,7 @@
 // information of the three interfaces, one cursor over the rows, and the
 // server's type library as the source of their errors.
 
+#include <cstdint>
 #include <memory>
 #include <utility>
 
@@ -25,6 +26,9 @@ class RecordSetPart : public com::DispatchObject<Interface> {
           cursor_(std::move(cursor)) {}
 
   protected:
+    // A change to a record set that does not allow it (adErrFeatureNotAvailable).
+    static constexpr std::int32_t kErrNotSupported = 3251;
+
     const std::shared_ptr<const RecordSetTypes>& Types() const { return types_; }
     com::RecordSetCursor& Rows() const { return *cursor_; }
     const std::shared_ptr<com::RecordSetCursor>& SharedCursor() const { return cursor_; }
@@ -43,6 +47,19 @@ class RecordSetPart : public com::DispatchObject<Interface> {
         }
         *out = value;
         return S_OK;
+    }
+
+    // A member that would change records: refused as ADO refuses it on a
+    // read-only record set (adErrFeatureNotAvailable), or with 3704 when
+    // the record set is closed.
+    HRESULT ReadOnly() {
+        return this->Guarded([&]() -> HRESULT {
+            Rows().Rows();
+            throw AutomationError(kErrNotSupported, u"",
+                                  u"Das aktuelle Recordset unterstützt keine Aktualisierung. "
+                                  u"Dies ist möglicherweise eine Einschränkung des Providers oder "
+                                  u"des gewählten Sperrtyps.");
+        });
     }
 
   private:

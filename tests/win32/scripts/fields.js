@@ -40,4 +40,9 @@ try {
 }
 check("Delete on a read-only record set", number, 3251);
 WScript.Echo("done");
-WScript.Quit(failures);
+// Ends by itself when all went well: the script engine then releases every
+// object it holds. WScript.Quit can end the process first, and a server
+// whose client ended holding its objects is not told under Wine.
+if (failures != 0) {
+    WScript.Quit(failures);
+}

@@ -116,6 +116,13 @@ rs.AddNew
 number = Err.Number
 On Error GoTo 0
 Check "AddNew on a read-only record set", number, CLng(3251)
+rs.MoveFirst
+On Error Resume Next
+rs("Name") = "Neu"
+number = Err.Number
+On Error GoTo 0
+Check "writing a field", number, CLng(3251)
+Check "which keeps its value", Len(rs("Name").Value) & Right(rs("Name").Value, 2), "15rk"
 
 Set rs = Nothing
 Set db = Nothing
