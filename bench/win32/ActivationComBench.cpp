@@ -24,6 +24,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/win32/ComBench.h"
@@ -101,10 +102,26 @@ IDispatch* CreateAndCall(const Server& server, Clock::time_point start, double& 
     return object;
 }
 
-// Releases the object, which ends its server's process, and waits for that end.
+// Releases the object, which ends its server's process, and waits for that
+// end. Wine 8's RPC can hang such a release for good: when it comes right
+// after a call, the server may drop the interface's registration while its
+// RPC worker still counts that call, and wait for the call to end
+// (RpcServerUnregisterIf) after the count has already gone. The benchmark
+// then fails instead of waiting: ending the server would not help, as Wine's
+// RPC service would keep offering its class and no later round could run.
 void ReleaseAndAwaitEnd(const Server& server, IDispatch* object, HANDLE process) {
     Require(process != nullptr, Narrow(server.program) + " is not running after CreateObject");
+    const HANDLE released = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread watchdog([&] {
+        Require(WaitForSingleObject(released, kServerEnd) == WAIT_OBJECT_0,
+                "the release of the object of " + Narrow(server.progId) +
+                    " hangs in Wine's RPC (a race of Wine 8 between a call's end and the "
+                    "release); run the benchmark again");
+    });
     object->Release();
+    SetEvent(released);
+    watchdog.join();
+    CloseHandle(released);
     const bool ended = WaitForSingleObject(process, kServerEnd) == WAIT_OBJECT_0;
     CloseHandle(process);
     Require(ended, Narrow(server.program) + " does not end after its object's release");
