@@ -13,20 +13,18 @@
 
 #include "platform/win32/Win32.h"
 
-#include <oleauto.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "automation/com/RefCounted.h"
+#include "bench/win32/ComBench.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace trx::bench;
 
 // The minimal server's class; registered by the client for the run.
 const CLSID kBaselineClass = {
@@ -128,41 +126,6 @@ int Serve() {
     return 0;
 }
 
-void Check(HRESULT result, const char* what) {
-    if (FAILED(result)) {
-        std::fprintf(stderr, "trx_combo_com_bench: %s failed: 0x%08lX\n", what,
-                     static_cast<unsigned long>(result));
-        std::exit(1);
-    }
-}
-
-DISPID IdOf(IDispatch* object, const wchar_t* name) {
-    DISPID id = 0;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    Check(object->GetIDsOfNames(IID_NULL, names, 1, 0, &id), "GetIDsOfNames");
-    return id;
-}
-
-VARIANT Call(IDispatch* object, DISPID id, WORD flags, std::vector<VARIANT> args = {}) {
-    std::reverse(args.begin(), args.end());
-    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
-    VARIANT result;
-    VariantInit(&result);
-    Check(object->Invoke(id, IID_NULL, 0, flags, &params, &result, nullptr, nullptr), "Invoke");
-    return result;
-}
-
-VARIANT Text(const std::wstring& text) {
-    VARIANT v;
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(text.c_str());
-    return v;
-}
-
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
 LONG RowsOf(const VARIANT& array) {
     LONG upper = -1;
     if (V_VT(&array) == (VT_ARRAY | VT_VARIANT)) {
@@ -196,10 +159,7 @@ int Measure(const std::wstring& database, bool smoke) {
                            reinterpret_cast<void**>(&baseline)),
           "creating the minimal server's object");
 
-    VARIANT zero;
-    V_VT(&zero) = VT_I4;
-    V_I4(&zero) = 0;
-    Call(db, IdOf(db, L"Init"), DISPATCH_METHOD, {zero});
+    Call(db, IdOf(db, L"Init"), DISPATCH_METHOD, {Integer(0)});
     Call(db, IdOf(db, L"AddComboList"), DISPATCH_METHOD,
          {Text(L"Driver=SQLite3;Database=" + database), Text(L"Eintraege"), Text(L"Name"),
           Text(L"Nr")});
@@ -207,15 +167,12 @@ int Measure(const std::wstring& database, bool smoke) {
     VARIANT name = Text(L"Eintraege");
     const auto loadStart = Clock::now();
     VARIANT first = Call(db, comboList, DISPATCH_PROPERTYGET, {name});
-    const double load = Ms(Clock::now() - loadStart);
+    const double load = MsSince(loadStart);
     const DISPID getRows = IdOf(V_DISPATCH(&first), L"GetRows");
     VariantClear(&first);
     const DISPID rows = IdOf(baseline, L"Rows");
 
-    const int rounds = smoke ? 1
-                             : std::max(1, std::atoi(std::getenv("TRX_BENCH_ROUNDS") != nullptr
-                                                         ? std::getenv("TRX_BENCH_ROUNDS")
-                                                         : "30"));
+    const int rounds = smoke ? 1 : RoundCount(30);
     std::vector<double> ours;
     std::vector<double> theirs;
     LONG ourRows = 0;
@@ -224,14 +181,14 @@ int Measure(const std::wstring& database, bool smoke) {
         auto start = Clock::now();
         VARIANT rs = Call(db, comboList, DISPATCH_PROPERTYGET, {name});
         VARIANT array = Call(V_DISPATCH(&rs), getRows, DISPATCH_METHOD);
-        ours.push_back(Ms(Clock::now() - start));
+        ours.push_back(MsSince(start));
         ourRows = RowsOf(array);
         VariantClear(&array);
         VariantClear(&rs);
 
         start = Clock::now();
         VARIANT same = Call(baseline, rows, DISPATCH_METHOD);
-        theirs.push_back(Ms(Clock::now() - start));
+        theirs.push_back(MsSince(start));
         theirRows = RowsOf(same);
         VariantClear(&same);
     }
@@ -247,21 +204,14 @@ int Measure(const std::wstring& database, bool smoke) {
         return 1;
     }
 
-    const auto best = [](std::vector<double> v) { return *std::min_element(v.begin(), v.end()); };
-    const auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    const double ratio = best(ours) / best(theirs);
+    const double ratio = Fastest(ours) / Fastest(theirs);
     std::printf("first ComboList (the load run of %ld rows): %.1f ms\n", kRows, load);
     std::printf(
         "ComboList + GetRows: best %.2f ms, median %.2f ms; minimal server: best %.2f ms, "
         "median %.2f ms (%d rounds)\n",
-        best(ours), median(ours), best(theirs), median(theirs), rounds);
-    std::printf(
-        "ROW|ComboList of 10,000 rows through COM under Wine, with GetRows|%.2f ms|%.2f "
-        "ms|%.2f|<= 1.5|%s\n",
-        best(ours), best(theirs), ratio, ratio <= 1.5 ? "met" : "missed");
+        Fastest(ours), Median(ours), Fastest(theirs), Median(theirs), rounds);
+    Row("ComboList of 10,000 rows through COM under Wine, with GetRows", Millis(Fastest(ours)),
+        Millis(Fastest(theirs)), ratio, 1.15);
     return 0;
 }
 
