@@ -163,8 +163,9 @@ std::string InstallerSource(const ClassIdentity& identity) {
             if (!row.name.empty()) {
                 out += " Name=\"" + Xml(row.name) + "\"";
             }
+            out += " Type=\"string\"";
             if (row.name != "+") {
-                out += " Type=\"string\" Value=\"" + Xml(row.value) + "\"";
+                out += " Value=\"" + Xml(row.value) + "\"";
             }
             if (keyPath) {
                 out += " KeyPath=\"yes\"";
