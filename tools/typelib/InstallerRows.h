@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "automation/ClassIdentity.h"
+
+namespace trx {
+
+// The WiX source (a fragment, for wixl) that installs a class's program
+// into the folder INSTALLFOLDER and registers its class as registry rows:
+// the programmatic identifier, the class with LocalServer32, the interfaces
+// and the type library, machine-wide, once in the 64-bit and once in the
+// 32-bit registry view, so that clients of either kind find it. The rows are
+// the ones the program's own /RegServer writes, with the installed file's
+// path; Windows Installer removes them with the program. The fragment's
+// component group is named "<class>.Program". UTF-8.
+std::string InstallerSource(const ClassIdentity& identity);
+
+}  // namespace trx
