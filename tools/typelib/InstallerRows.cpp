@@ -3,19 +3,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
-#include <utility>
 #include <vector>
 
+#include "automation/ComRegistryKeys.h"
 #include "common/Text.h"
 
 namespace trx {
 
 namespace {
-
-// The automation marshaller (a dual interface by its type library) and
-// IDispatch's own (a dispinterface).
-constexpr std::string_view kAutomationMarshaller = "{00020424-0000-0000-C000-000000000046}";
-constexpr std::string_view kDispatchMarshaller = "{00020420-0000-0000-C000-000000000046}";
 
 std::string Xml(std::string_view text) {
     std::string out;
@@ -79,57 +74,41 @@ std::string ComponentGuid(std::string_view classId, std::string_view role) {
 
 struct Row {
     std::string key;
-    std::string name;  // empty: the key's default value
+    std::string name;  // empty: the key's default value; "*": the key alone
     std::string value;
 };
 
-std::vector<Row> Rows(const ClassIdentity& identity, const std::string& program) {
-    const std::string progId = ToUtf8(identity.ProgId());
-    const std::string classId = ToUtf8(identity.classId);
-    const TypeLibraryIdentity& library = identity.typeLibrary;
-    const std::string libraryId = ToUtf8(library.id);
-    const std::string libraryVersion =
-        std::to_string(library.majorVersion) + "." + std::to_string(library.minorVersion);
-    const std::string clsid = "CLSID\\" + classId;
-    std::vector<Row> rows = {
-        {progId, "", Literal(progId)},
-        {progId + "\\CLSID", "", Literal(classId)},
-        {clsid, "", Literal(progId)},
-        {clsid + "\\ProgID", "", Literal(progId)},
-        {clsid + "\\LocalServer32", "", "\"" + program + "\""},
-        {clsid + "\\TypeLib", "", Literal(libraryId)},
-        {clsid + "\\VERSION", "", Literal(libraryVersion)},
-        // An empty key: Windows Installer creates it and removes it with the
-        // component.
-        {clsid + "\\Programmable", "+", ""},
+// The rows of the keys that /RegServer writes (ComServerKeys), with the
+// installed program's path and folder as Windows Installer formats them.
+std::vector<Row> Rows(const ClassIdentity& identity, const std::string& program,
+                      const std::string& folder) {
+    const std::u16string path = FromUtf8(program);
+    const std::u16string quoted = u"\"" + path + u"\"";
+    const std::u16string directory = FromUtf8(folder);
+    // Everything but the installed path is text of the identity.
+    const auto value = [&](const std::u16string& text) {
+        return text == path || text == quoted || text == directory ? ToUtf8(text)
+                                                                   : Literal(ToUtf8(text));
     };
-    std::vector<std::pair<std::u16string, std::u16string>> interfaces = {
-        {identity.interfaceId, identity.InterfaceName()}, {identity.aliasId, identity.aliasName}};
-    interfaces.insert(interfaces.end(), identity.otherInterfaces.begin(),
-                      identity.otherInterfaces.end());
-    const auto addInterface = [&](const std::u16string& id, const std::u16string& name,
-                                  std::string_view marshaller) {
-        const std::string key = "Interface\\" + ToUtf8(id);
-        rows.push_back({key, "", Literal(ToUtf8(name))});
-        rows.push_back({key + "\\ProxyStubClsid", "", Literal(marshaller)});
-        rows.push_back({key + "\\ProxyStubClsid32", "", Literal(marshaller)});
-        rows.push_back({key + "\\TypeLib", "", Literal(libraryId)});
-        rows.push_back({key + "\\TypeLib", "Version", Literal(libraryVersion)});
-    };
-    for (const auto& [id, name] : interfaces) {
-        addInterface(id, name, kAutomationMarshaller);
+    std::vector<Row> rows;
+    // The keys at the top go at removal with all below them, as
+    // /UnRegServer removes them, whatever Windows Installer does with keys
+    // that its removal leaves empty.
+    for (const std::u16string& key : ComServerTopKeys(identity)) {
+        rows.push_back({ToUtf8(key), "*", ""});
     }
-    if (identity.HasEvents()) {
-        addInterface(identity.eventInterfaceId, identity.EventInterfaceName(), kDispatchMarshaller);
+    for (const ComRegistryKey& key : ComServerKeys(identity, path, directory)) {
+        const std::string name = ToUtf8(key.path);
+        if (!key.defaultValue.empty()) {
+            rows.push_back({name, "", value(key.defaultValue)});
+        } else if (key.named.empty()) {
+            // An empty key: created with the component, removed with it.
+            rows.push_back({name, "*", ""});
+        }
+        for (const auto& [valueName, text] : key.named) {
+            rows.push_back({name, ToUtf8(valueName), value(text)});
+        }
     }
-    const std::string typeLib = "TypeLib\\" + libraryId + "\\" + libraryVersion;
-    const std::u16string help = library.helpText.empty() ? library.name : library.helpText;
-    rows.push_back({typeLib, "", Literal(ToUtf8(help))});
-    // The type library is the program's resource; both kinds of client find it.
-    rows.push_back({typeLib + "\\0\\win32", "", program});
-    rows.push_back({typeLib + "\\0\\win64", "", program});
-    rows.push_back({typeLib + "\\FLAGS", "", "0"});
-    rows.push_back({typeLib + "\\HELPDIR", "", "[INSTALLFOLDER]"});
     return rows;
 }
 
@@ -140,7 +119,7 @@ std::string InstallerSource(const ClassIdentity& identity) {
     const std::string classId = ToUtf8(identity.classId);
     const std::string file = ToUtf8(identity.versionResource.originalFilename);
     const std::string fileId = className + ".exe";
-    const std::vector<Row> rows = Rows(identity, "[#" + fileId + "]");
+    const std::vector<Row> rows = Rows(identity, "[#" + fileId + "]", "[INSTALLFOLDER]");
 
     std::string out = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
     out += "<!-- " + Xml(file) + " and the registration of " + Xml(ToUtf8(identity.ProgId())) +
@@ -156,18 +135,17 @@ std::string InstallerSource(const ClassIdentity& identity) {
         out += "      <Component Id=\"" + className + ".Registry" + view + "\" Guid=\"" +
                ComponentGuid(classId, "registry" + view) + "\" Win64=\"" + (win64 ? "yes" : "no") +
                "\">\n";
-        bool keyPath = true;
+        bool keyPath = true;  // the first value
         for (const Row& row : rows) {
             out += "        <RegistryValue Root=\"HKLM\" Key=\"Software\\Classes\\" + Xml(row.key) +
                    "\"";
             if (!row.name.empty()) {
                 out += " Name=\"" + Xml(row.name) + "\"";
             }
-            out += " Type=\"string\"";
-            if (row.name != "+") {
-                out += " Value=\"" + Xml(row.value) + "\"";
-            }
-            if (keyPath) {
+            // The rows named "*" have no value: an empty one, which Windows
+            // Installer stores as none.
+            out += " Type=\"string\" Value=\"" + Xml(row.value) + "\"";
+            if (keyPath && row.name != "*") {
                 out += " KeyPath=\"yes\"";
                 keyPath = false;
             }
