@@ -115,6 +115,8 @@ add_subdirectory(automation)
 add_subdirectory(registrar)
 add_subdirectory(version)
 add_subdirectory(combolist)
+# The Windows Installer package of the three programs.
+add_subdirectory(packaging/windows)
 if(TRX_BUILD_TESTS OR TRX_BUILD_BENCH)
   add_subdirectory(tests/support)
 endif()

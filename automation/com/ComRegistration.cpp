@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/ComRegistryKeys.h"
 #include "common/Text.h"
 #include "platform/win32/ServerStart.h"
 #include "platform/win32/WideText.h"
@@ -14,12 +15,6 @@
 namespace trx::com {
 
 namespace {
-
-// The automation marshaller, which marshals a dual interface by its type
-// library.
-constexpr char16_t kAutomationMarshaller[] = u"{00020424-0000-0000-C000-000000000046}";
-// The marshaller of a dispinterface: IDispatch's own.
-constexpr char16_t kDispatchMarshaller[] = u"{00020420-0000-0000-C000-000000000046}";
 
 struct Hive {
     HKEY root;
@@ -31,97 +26,12 @@ std::u16string LibraryVersion(const TypeLibraryIdentity& library) {
                     std::to_string(library.minorVersion));
 }
 
-// One key below Software\Classes with its default value and named values.
-struct KeyValues {
-    std::u16string path;
-    std::u16string defaultValue;
-    std::vector<std::pair<std::u16string, std::u16string>> named = {};
-};
-
-struct InterfaceEntry {
-    std::u16string id;
-    std::u16string name;
-    const char16_t* marshaller;
-};
-
-std::vector<InterfaceEntry> Interfaces(const ClassIdentity& identity) {
-    std::vector<InterfaceEntry> interfaces = {
-        {identity.interfaceId, identity.InterfaceName(), kAutomationMarshaller},
-        {identity.aliasId, identity.aliasName, kAutomationMarshaller}};
-    if (identity.HasEvents()) {
-        interfaces.push_back(
-            {identity.eventInterfaceId, identity.EventInterfaceName(), kDispatchMarshaller});
-    }
-    for (const auto& [id, name] : identity.otherInterfaces) {
-        interfaces.push_back({id, name, kAutomationMarshaller});
-    }
-    return interfaces;
-}
-
-std::vector<KeyValues> ClassKeys(const ClassIdentity& identity, const std::u16string& program) {
-    const std::u16string progId = identity.ProgId();
-    const std::u16string clsid = u"CLSID\\" + identity.classId;
-    const std::u16string libraryVersion = LibraryVersion(identity.typeLibrary);
-    std::vector<KeyValues> keys = {
-        {progId, progId},
-        {progId + u"\\CLSID", identity.classId},
-        {clsid, progId},
-        {clsid + u"\\ProgID", progId},
-        {clsid + u"\\LocalServer32", u"\"" + program + u"\""},
-        {clsid + u"\\TypeLib", identity.typeLibrary.id},
-        {clsid + u"\\VERSION", libraryVersion},
-        {clsid + u"\\Programmable", u""},
-    };
-    // The default interface, its alias and the library's other interfaces,
-    // marshalled by the type library; the event interface, a dispinterface,
-    // as IDispatch.
-    for (const auto& [id, name, marshaller] : Interfaces(identity)) {
-        const std::u16string key = u"Interface\\" + id;
-        keys.push_back({key, name});
-        keys.push_back({key + u"\\ProxyStubClsid", marshaller});
-        keys.push_back({key + u"\\ProxyStubClsid32", marshaller});
-        keys.push_back(
-            {key + u"\\TypeLib", identity.typeLibrary.id, {{u"Version", libraryVersion}}});
-    }
-    return keys;
-}
-
-// The type library's own keys, as RegisterTypeLib writes them, under both
-// platforms: a 32-bit client's automation marshaller looks for the library
-// under win32, a 64-bit one's under win64. Each program carries the library
-// twice, laid out for 64-bit (resource 1) and for 32-bit (resource 2). The
-// library is filed under the neutral locale, where the marshaller looks for
-// it whatever its own.
-std::vector<KeyValues> TypeLibraryKeys(const ClassIdentity& identity,
-                                       const std::u16string& program) {
-    const TypeLibraryIdentity& library = identity.typeLibrary;
-    const std::u16string key = u"TypeLib\\" + library.id + u"\\" + LibraryVersion(library);
-    const std::u16string folder = program.substr(0, program.find_last_of(u'\\'));
-    return {
-        {key, library.helpText.empty() ? library.name : library.helpText},
-        {key + u"\\0\\win32", program + u"\\2"},
-        {key + u"\\0\\win64", program},
-        {key + u"\\FLAGS", u"0"},
-        {key + u"\\HELPDIR", folder},
-    };
-}
-
-// Each key that registration creates at the top, for removal.
-std::vector<std::u16string> TopKeys(const ClassIdentity& identity) {
-    std::vector<std::u16string> keys = {identity.ProgId(), u"CLSID\\" + identity.classId};
-    for (const InterfaceEntry& entry : Interfaces(identity)) {
-        keys.push_back(u"Interface\\" + entry.id);
-    }
-    keys.push_back(u"TypeLib\\" + identity.typeLibrary.id);
-    return keys;
-}
-
 // The registry's two views on 64-bit Windows: 64-bit programs read the first,
 // 32-bit programs the second (below Wow6432Node where a key is redirected).
 // Where a key is shared between them both name the same key.
 constexpr REGSAM kViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
 
-LSTATUS WriteKey(HKEY root, REGSAM view, const KeyValues& key) {
+LSTATUS WriteKey(HKEY root, REGSAM view, const ComRegistryKey& key) {
     const std::wstring path = L"Software\\Classes\\" + win32::Wide(key.path);
     HKEY handle = nullptr;
     LSTATUS status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -240,13 +150,11 @@ RegistrationResult Add(const ClassIdentity& identity, const std::u16string& prog
                        SystemMessage(static_cast<LSTATUS>(loaded)) + u")."};
     }
     library->Release();
-    std::vector<KeyValues> keys = ClassKeys(identity, program);
-    const std::vector<KeyValues> libraryKeys = TypeLibraryKeys(identity, program);
-    keys.insert(keys.end(), libraryKeys.begin(), libraryKeys.end());
+    const std::u16string folder = program.substr(0, program.find_last_of(u'\\') + 1);
     for (const REGSAM view : kViews) {
-        for (const KeyValues& key : keys) {
+        for (const ComRegistryKey& key : ComServerKeys(identity, program, folder)) {
             if (const LSTATUS status = WriteKey(hive.root, view, key); status != ERROR_SUCCESS) {
-                DeleteKeys(hive.root, TopKeys(identity));
+                DeleteKeys(hive.root, ComServerTopKeys(identity));
                 return Refused(identity, hive, status, true);
             }
         }
@@ -257,7 +165,7 @@ RegistrationResult Add(const ClassIdentity& identity, const std::u16string& prog
 }
 
 RegistrationResult Remove(const ClassIdentity& identity, const Hive& hive) {
-    const LSTATUS status = DeleteKeys(hive.root, TopKeys(identity));
+    const LSTATUS status = DeleteKeys(hive.root, ComServerTopKeys(identity));
     if (status == ERROR_FILE_NOT_FOUND) {
         return {0, identity.ProgId() + u": war unter " + hive.name + u" nicht registriert."};
     }

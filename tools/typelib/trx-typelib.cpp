@@ -1,12 +1,14 @@
 // Prints what the Windows build makes a program's type library and version
-// resource from, out of the program's class description:
-//   trx-typelib idl|rc CPXFile|Version|VXComboDB OUTPUT
+// resource from, and the installer's part for the program (a WiX fragment),
+// out of the program's class description:
+//   trx-typelib idl|rc|wxs CPXFile|Version|VXComboDB OUTPUT
 // Built and run on the build machine (tools/typelib/CMakeLists.txt).
 
 #include "automation/TypeLibrarySource.h"
 #include "combolist/VXComboDBClass.h"
 #include "combolist/com/RecordSetInterfaces.h"
 #include "registrar/CPXFileClass.h"
+#include "tools/typelib/InstallerRows.h"
 #include "version/VersionClass.h"
 
 #include <exception>
@@ -17,7 +19,7 @@
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::cerr << "usage: trx-typelib idl|rc CPXFile|Version|VXComboDB OUTPUT\n";
+        std::cerr << "usage: trx-typelib idl|rc|wxs CPXFile|Version|VXComboDB OUTPUT\n";
         return 2;
     }
     const std::string what = argv[1];
@@ -32,6 +34,10 @@ int main(int argc, char** argv) {
         } else if (name == "VXComboDB") {
             description = trx::VXComboDBShape();
             others = trx::RecordSetInterfaces();
+            // Registered to be marshalled like the class's own interface.
+            for (const trx::ComInterface& recordSet : others) {
+                description.identity.otherInterfaces.emplace_back(recordSet.id, recordSet.name);
+            }
         } else {
             std::cerr << "trx-typelib: no class " << name << '\n';
             return 2;
@@ -41,8 +47,10 @@ int main(int argc, char** argv) {
             text = trx::TypeLibraryIdl(description, others);
         } else if (what == "rc") {
             text = trx::VersionResourceScript(description.identity);
+        } else if (what == "wxs") {
+            text = trx::InstallerSource(description.identity);
         } else {
-            std::cerr << "trx-typelib: neither idl nor rc: " << what << '\n';
+            std::cerr << "trx-typelib: neither idl, rc nor wxs: " << what << '\n';
             return 2;
         }
         std::ofstream out(argv[3], std::ios::binary);
