@@ -147,6 +147,23 @@ class DispatchObject : public RefCounted<Interface>, public ISupportErrorInfo {
 
     ComServer* Server() const { return server_; }
 
+    // A member's failure as Invoke reports it, for a member that Invoke
+    // calls itself: the error object that the member left goes into the
+    // exception, as the type information's Invoke puts it there.
+    static HRESULT AsException(HRESULT failed, EXCEPINFO* exception) {
+        IErrorInfo* info = nullptr;
+        if (exception == nullptr || GetErrorInfo(0, &info) != S_OK || info == nullptr) {
+            return failed;
+        }
+        *exception = EXCEPINFO{};
+        info->GetSource(&exception->bstrSource);
+        info->GetDescription(&exception->bstrDescription);
+        exception->scode = failed;
+        SetErrorInfo(0, info);
+        info->Release();
+        return DISP_E_EXCEPTION;
+    }
+
   private:
     bool IsOwn(REFIID iid) const { return iid == iid_ || (alias_ != GUID_NULL && iid == alias_); }
     bool Refused() const { return server_ != nullptr && server_->RefusedCall(); }
