@@ -49,8 +49,9 @@ class RecordSetObjectTest : public ::testing::Test {
         return rs_;
     }
 
-    // The value of a field of the current record, by position.
-    VARIANT Value(long column) {
+    // The value of a field of the current record, by position (of the
+    // record set opened, or of another one).
+    VARIANT Value(long column, Recordset* rs = nullptr) {
         VARIANT result;
         VariantInit(&result);
         IComboFields* fields = nullptr;
@@ -58,7 +59,8 @@ class RecordSetObjectTest : public ::testing::Test {
         VARIANT index;
         V_VT(&index) = VT_I4;
         V_I4(&index) = column;
-        if (SUCCEEDED(rs_->get_Fields(&fields)) && SUCCEEDED(fields->get_Item(index, &field))) {
+        if (SUCCEEDED((rs != nullptr ? rs : rs_)->get_Fields(&fields)) &&
+            SUCCEEDED(fields->get_Item(index, &field))) {
             last_ = field->get_Value(&result);
             field->Release();
         }
@@ -66,6 +68,12 @@ class RecordSetObjectTest : public ::testing::Test {
             fields->Release();
         }
         return result;
+    }
+
+    // The first field's value as an integer; -1 when it is none.
+    long FirstInteger(Recordset* rs = nullptr) {
+        VARIANT v = Value(0, rs);
+        return V_VT(&v) == VT_I4 ? V_I4(&v) : -1;
     }
 
     // A late-bound call of member id, as a script makes it.
@@ -97,6 +105,7 @@ VARIANT Missing() {
 
 constexpr HRESULT kNoCurrentRecord = static_cast<HRESULT>(0x800A0BCDu);  // 3021
 constexpr HRESULT kClosed = static_cast<HRESULT>(0x800A0E78u);           // 3704
+constexpr HRESULT kReadOnly = static_cast<HRESULT>(0x800A0CB3u);         // 3251
 
 TEST_F(RecordSetObjectTest, EachTypeAsTheVariantAClientExpects) {
     RecordSetBuilder builder;
@@ -255,6 +264,76 @@ TEST_F(RecordSetObjectTest, LateBoundCallsAsScriptsMakeThem) {
     SysFreeString(error.bstrSource);
     SysFreeString(error.bstrDescription);
     SysFreeString(error.bstrHelpFile);
+}
+
+// A clone shares the rows and their bookmarks but not the cursor, the sort
+// or the filter; writes fail as on a read-only ADO record set, through the
+// default member too; GetRows, which the record set serves itself when
+// called late-bound, reports its failure as the other members do.
+TEST_F(RecordSetObjectTest, ClonesKeepTheirOwnOrderAndWritesAndLateGetRowsFailAsInAdo) {
+    RecordSetBuilder builder;
+    builder.AddField(u"Nr", FieldType::Integer);
+    for (int i = 1; i <= 4; ++i) {
+        builder.AppendInteger(0, i);
+    }
+    Open(builder.Build());
+    ASSERT_HRESULT_SUCCEEDED(rs_->put_AbsolutePosition(3));
+    VARIANT mark;
+    ASSERT_HRESULT_SUCCEEDED(rs_->get_Bookmark(&mark));
+    BSTR descending = SysAllocString(L"Nr DESC");
+    ASSERT_HRESULT_SUCCEEDED(rs_->put_Sort(descending));
+    SysFreeString(descending);
+    Recordset* clone = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(rs_->Clone(-1, &clone));
+    EXPECT_EQ(FirstInteger(clone), 1);  // the rows' order, on the first record
+    EXPECT_EQ(FirstInteger(), 4);
+    ASSERT_HRESULT_SUCCEEDED(clone->put_Bookmark(mark));
+    EXPECT_EQ(FirstInteger(clone), 3);
+    VARIANT criteria;
+    V_VT(&criteria) = VT_BSTR;
+    V_BSTR(&criteria) = SysAllocString(L"Nr < 3");
+    ASSERT_HRESULT_SUCCEEDED(clone->put_Filter(criteria));
+    VariantClear(&criteria);
+    LONG count = 0;
+    clone->get_RecordCount(&count);
+    EXPECT_EQ(count, 2);
+    rs_->get_RecordCount(&count);
+    EXPECT_EQ(count, 4);
+    clone->Release();
+
+    // rs(0) = 9, and rs.GetRows() at EOF, late-bound.
+    VARIANT nine;
+    V_VT(&nine) = VT_I4;
+    V_I4(&nine) = 9;
+    VARIANT zero;
+    V_VT(&zero) = VT_I4;
+    V_I4(&zero) = 0;
+    std::vector<VARIANT> args = {nine, zero};
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS put{args.data(), &named, 2, 1};
+    EXCEPINFO error{};
+    EXPECT_EQ(rs_->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &put,
+                          nullptr, &error, nullptr),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(error.scode, kReadOnly);
+    SysFreeString(error.bstrSource);
+    SysFreeString(error.bstrDescription);
+    EXPECT_EQ(FirstInteger(), 4);
+
+    const DISPID getRows = IdOf(rs_, L"GetRows");
+    VARIANT result;
+    ASSERT_EQ(Invoke(rs_, getRows, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, &result), S_OK);
+    ASSERT_EQ(V_VT(&result), VT_ARRAY | VT_VARIANT);
+    LONG last = 0;
+    SafeArrayGetUBound(V_ARRAY(&result), 2, &last);
+    EXPECT_EQ(last, 3);
+    VariantClear(&result);
+    error = EXCEPINFO{};
+    EXPECT_EQ(Invoke(rs_, getRows, DISPATCH_METHOD, {}, &result, &error), DISP_E_EXCEPTION);
+    EXPECT_EQ(error.scode, kNoCurrentRecord);
+    EXPECT_EQ(com::FromBstr(error.bstrSource), u"VXBComboServer");
+    SysFreeString(error.bstrSource);
+    SysFreeString(error.bstrDescription);
 }
 
 }  // namespace
